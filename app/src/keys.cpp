@@ -1,0 +1,3 @@
+#include "keys.h"
+
+KeyCommands::KeyCommands(Main& main) : main_(main) {}

@@ -1,0 +1,3 @@
+#include "minihelp.h"
+
+MiniHelp::MiniHelp(QWidget* parent) : QWidget(parent) {}
