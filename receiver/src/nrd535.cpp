@@ -1,0 +1,507 @@
+#include <ostry/nrd535.h>
+#include <ostry/serialline.h>
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QMessageBox>
+#include <QPointer>
+#include <QTimer>
+
+#include <cmath>
+
+using namespace ostry;
+
+namespace {
+// Conn waits this long for each answer.
+constexpr int AnswerWaitMs = 200;
+constexpr int RxThreshold = 3;
+// A dump whose last record never arrives (lost or garbled on the line) stops counting as running
+// after this long without any record, so CHUpd is not refused for the rest of the session.
+constexpr int DumpSilenceMs = 3000;
+
+void defaultDisplay(const QString& text) {
+    if (qobject_cast<QApplication*>(QCoreApplication::instance()))
+        QMessageBox::information(nullptr, QString(), text, QMessageBox::Ok);
+    else
+        qWarning("%s", qUtf8Printable(text));
+}
+} // namespace
+
+Nrd535::Nrd535(QObject* parent)
+    : QObject(parent), Serial(new SerialLine(this)), m_display(defaultDisplay) {
+    connect(Serial, &SerialLine::received, this, &Nrd535::Serial_OnComm);
+    connect(Serial, &SerialLine::lost, this, &Nrd535::onPortError);
+    m_dumpWatch = new QTimer(this);
+    m_dumpWatch->setSingleShot(true);
+    m_dumpWatch->setInterval(DumpSilenceMs);
+    connect(m_dumpWatch, &QTimer::timeout, this, [this] { m_dumpBusy = false; });
+}
+
+Nrd535::~Nrd535() = default;
+
+QString Nrd535::Baud() const {
+    return m_Baud;
+}
+void Nrd535::Baud(const QString& value) {
+    m_Baud = value;
+}
+quint8 Nrd535::Port() const {
+    return m_Port;
+}
+void Nrd535::Port(quint8 value) {
+    m_Port = value;
+}
+double Nrd535::FrMax() const {
+    return ostry::FrMax;
+}
+QString Nrd535::RomId() const {
+    return m_RomId;
+}
+qint16 Nrd535::BWL() const {
+    return m_BWL;
+}
+qint16 Nrd535::BWI() const {
+    return m_st.BWI;
+}
+qint16 Nrd535::BWH() const {
+    return m_st.BWH;
+}
+qint16 Nrd535::BWA() const {
+    return m_BWA;
+}
+
+qint16 Nrd535::FTB(qint16 Bandwidth, ostry::MD Mode, bool AuxF) const {
+    return filterForBandwidth(Bandwidth, Mode, AuxF);
+}
+
+bool Nrd535::fOpen(bool ShowErr) {
+    m_st.DumpLast = -1;
+    m_dumpBusy = false;
+    m_dumpWatch->stop();
+    m_BWL = NominalBWL;
+    m_st.BWI = NominalBWI;
+    m_st.BWH = NominalBWH;
+    m_BWA = NominalBWA;
+    if (Serial->isOpen()) return m_PortOpened = true; // already open: nothing to configure
+
+    Serial->setPortNumber(m_Port);
+    Serial->setReceiveThreshold(0);
+    Serial->setInputBufferSize(SerialLine::DefaultInputBuffer);
+    RxBuf.clear();
+    if (!Serial->setSettings(m_Baud + QStringLiteral(",N,8,1"))) {
+        m_PortOpened = false;
+        if (ShowErr)
+            m_display(
+                QStringLiteral("Invalid line speed \"%1\" [Port=%2]").arg(m_Baud).arg(m_Port));
+        return false;
+    }
+    if (Serial->open()) {
+        m_PortOpened = true;
+        m_deviceLost = false;
+        return true;
+    }
+    m_PortOpened = false;
+    if (ShowErr) m_display(Serial->errorString() + QStringLiteral(" [Port=%1]").arg(m_Port));
+    return false;
+}
+
+bool Nrd535::fClose() {
+    if (!m_PortOpened) return false;
+    if (m_Connected) Disc();
+    SetRxNotify(false);
+    Serial->close();
+    m_PortOpened = false;
+    m_st.Hook = false;
+    return true;
+}
+
+bool Nrd535::Conn() {
+    // A host timer firing during the waits below must not start a second handshake.
+    if (m_inConn) return false;
+    m_inConn = true;
+    struct Reset {
+        QPointer<Nrd535> self;
+        ~Reset() {
+            if (self) self->m_inConn = false;
+        }
+    } reset{this};
+
+    SetRxNotify(false);
+    m_Connected = false;
+    m_st.Hook = false;
+    m_RomId.clear();
+    m_st.Fr = -1.0;
+    m_st.MD = m_st.FT = m_st.AG = m_st.AT = m_st.SQ = -1;
+    m_st.NB = m_st.SM = -1;
+    RxBuf.clear();
+
+    if (!SendCmd(QByteArrayLiteral("H"))) return false;
+    if (!waitPumping(AnswerWaitMs)) return false;
+    const QByteArray remote = Serial->readAll();
+    if (remote.isEmpty()) return false;
+
+    if (!SendCmd(QByteArrayLiteral("?"))) return false;
+    if (!waitPumping(AnswerWaitMs)) return false;
+    QByteArray id = Serial->readAll();
+    if (id.isEmpty()) return false;
+    id = id.mid(1, id.size() - 2);
+    m_RomId = QString::fromLatin1(id);
+    if (!m_RomId.startsWith(QLatin1String("535"))) m_RomId.clear();
+
+    if (remote.size() >= 2 && remote[1] == '1') {
+        SendCmd(QByteArrayLiteral("I0"));
+        SendCmd(QByteArrayLiteral("H0"));
+    }
+    Hook(true);
+    m_Connected = true;
+    SetRxNotify(true);
+    UpdAll();
+    return SendCmd(QByteArrayLiteral("I1"));
+}
+
+bool Nrd535::Disc() {
+    if (!m_Connected) return false;
+    SendCmd(QByteArrayLiteral("I0"));
+    const bool ok = SendCmd(QByteArrayLiteral("H0"));
+    SetRxNotify(false);
+    m_Connected = false;
+    return ok;
+}
+
+QString Nrd535::FRDesc(double Fr) const {
+    return frequencyText(Fr);
+}
+double Nrd535::Log10(double x) const {
+    return std::log(x) / std::log(10.0);
+}
+qint16 Nrd535::SMCalc(qint16 SM, bool SM2INT) const {
+    return smeterConvert(SM, SM2INT);
+}
+QString Nrd535::SMDesc(qint16 SM) const {
+    return smeterText(SM);
+}
+
+qint16 Nrd535::SQDescMax() const {
+    return settingDescMax(Setting::SQ);
+}
+ONOFF Nrd535::SQCode(const QString& SQ) const {
+    return ONOFF(settingCode(Setting::SQ, SQ));
+}
+QString Nrd535::SQDesc(ONOFF SQ) const {
+    return settingDesc(Setting::SQ, SQ);
+}
+qint16 Nrd535::NBDescMax() const {
+    return settingDescMax(Setting::NB);
+}
+qint16 Nrd535::NBCode(const QString& NB) const {
+    return qint16(settingCode(Setting::NB, NB));
+}
+QString Nrd535::NBDesc(qint16 NB) const {
+    return settingDesc(Setting::NB, NB);
+}
+qint16 Nrd535::ATDescMax() const {
+    return settingDescMax(Setting::AT);
+}
+ONOFF Nrd535::ATCode(const QString& AT) const {
+    return ONOFF(settingCode(Setting::AT, AT));
+}
+QString Nrd535::ATDesc(ONOFF AT) const {
+    return settingDesc(Setting::AT, AT);
+}
+qint16 Nrd535::AGDescMax() const {
+    return settingDescMax(Setting::AG);
+}
+QString Nrd535::AGDesc(ostry::AG AG) const {
+    return settingDesc(Setting::AG, AG);
+}
+ostry::AG Nrd535::AGCode(const QString& AG) const {
+    return ostry::AG(settingCode(Setting::AG, AG));
+}
+qint16 Nrd535::MDDescMax() const {
+    return settingDescMax(Setting::MD);
+}
+QString Nrd535::MDDesc(ostry::MD MD) const {
+    return settingDesc(Setting::MD, MD);
+}
+ostry::MD Nrd535::MDCode(const QString& MD) const {
+    return ostry::MD(settingCode(Setting::MD, MD));
+}
+qint16 Nrd535::FTDescMax() const {
+    return settingDescMax(Setting::FT);
+}
+ostry::FT Nrd535::FTCode(const QString& FT) const {
+    return ostry::FT(settingCode(Setting::FT, FT));
+}
+QString Nrd535::FTDesc(ostry::FT FT) const {
+    return settingDesc(Setting::FT, FT);
+}
+
+namespace {
+bool takeFlag(bool& flag) {
+    const bool v = flag;
+    flag = false;
+    return v;
+}
+} // namespace
+
+bool Nrd535::IsModFR() {
+    return takeFlag(m_st.ModFR);
+}
+double Nrd535::Fr() {
+    m_st.ModFR = false;
+    return m_st.Fr;
+}
+void Nrd535::Fr(double value) {
+    if (!m_Connected || value == m_st.Fr) return;
+    if (value == 0) value = FrZeroSubstitute;
+    if (value >= 0 && value < ostry::FrMax) SendCmd(encodeTune(value));
+}
+
+bool Nrd535::IsModAT() {
+    return takeFlag(m_st.ModAT);
+}
+ONOFF Nrd535::AT() {
+    m_st.ModAT = false;
+    return ONOFF(m_st.AT);
+}
+void Nrd535::AT(ONOFF value) {
+    if (!m_Connected || value == m_st.AT || !settingInRange(Setting::AT, value)) return;
+    SendCmd(encodeDigitCommand(wire::AttCmd, value));
+}
+
+bool Nrd535::IsModFT() {
+    return takeFlag(m_st.ModFT);
+}
+void Nrd535::FTUpd() {
+    if (m_Connected && !FTBusy) SendCmd(QByteArray(1, wire::WidthCmd));
+}
+ostry::FT Nrd535::FT() {
+    m_st.ModFT = false;
+    return ostry::FT(m_st.FT);
+}
+void Nrd535::FT(ostry::FT value) {
+    if (!m_Connected || value == m_st.FT) return;
+    FTBusy = true;
+    qint32 v = value;
+    if (v > m_st.BWH) v = Wide;
+    if (v < m_BWL) {
+        if (v > 4) v = Narrow;
+    } else {
+        // A continuous bandwidth between the narrow and wide nominal ones.
+        SendCmd(encodeDigitCommand(wire::FilterCmd, v <= 2100 ? 1 : 0));
+        SendCmd(encodeWidth(v));
+    }
+    if (v >= 0 && v <= 3) {
+        SendCmd(encodeDigitCommand(wire::FilterCmd, v));
+        if (v == Inter) SendCmd(wire::WidthCmd + QByteArray::number(m_st.BWI));
+        if (v == Wide) SendCmd(wire::WidthCmd + QByteArray::number(m_st.BWH));
+    }
+    if (v != m_st.FT) {
+        m_st.FT = v;
+        m_st.ModFT = true;
+        raiseOnUpd();
+    }
+    // One pass of the event loop, as the control always did; not nested inside another pass.
+    QPointer<Nrd535> self(this);
+    if (!m_inPump) {
+        m_inPump = true;
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        if (!self) return;
+        m_inPump = false;
+    }
+    FTBusy = false;
+}
+
+bool Nrd535::IsModMD() {
+    return takeFlag(m_st.ModMD);
+}
+ostry::MD Nrd535::MD() {
+    m_st.ModMD = false;
+    return ostry::MD(m_st.MD);
+}
+void Nrd535::MD(ostry::MD value) {
+    if (!m_Connected || value == m_st.MD || !settingInRange(Setting::MD, value)) return;
+    SendCmd(encodeDigitCommand(wire::ModeCmd, value));
+}
+
+bool Nrd535::IsModAG() {
+    return takeFlag(m_st.ModAG);
+}
+ostry::AG Nrd535::AG() {
+    m_st.ModAG = false;
+    return ostry::AG(m_st.AG);
+}
+void Nrd535::AG(ostry::AG value) {
+    if (!m_Connected || value == m_st.AG || !settingInRange(Setting::AG, value)) return;
+    SendCmd(encodeDigitCommand(wire::AgcCmd, value));
+}
+
+bool Nrd535::IsModNB() {
+    return takeFlag(m_st.ModNB);
+}
+void Nrd535::NBUpd() {
+    if (m_Connected && !NBBusy) SendCmd(QByteArray(1, wire::NbCmd));
+}
+qint16 Nrd535::NB() {
+    m_st.ModNB = false;
+    return m_st.NB;
+}
+void Nrd535::NB(qint16 value) {
+    if (!m_Connected || value == m_st.NB) return;
+    NBBusy = true;
+    if (settingInRange(Setting::NB, value)) {
+        SendCmd(encodeDigitCommand(wire::NbCmd, value));
+        m_st.NB = value;
+        m_st.ModNB = true;
+        raiseOnUpd();
+    }
+    NBBusy = false;
+}
+
+bool Nrd535::IsModSM() {
+    return takeFlag(m_st.ModSM);
+}
+void Nrd535::SMUpd() {
+    if (m_Connected) SendCmd(QByteArray(1, wire::MeterCmd));
+}
+qint16 Nrd535::SM() {
+    m_st.ModSM = false;
+    return m_st.SM;
+}
+
+bool Nrd535::IsModSQ() {
+    return takeFlag(m_st.ModSQ);
+}
+void Nrd535::SQUpd() {
+    if (m_Connected) SendCmd(QByteArray(1, wire::SquelchCmd));
+}
+ONOFF Nrd535::SQ() {
+    m_st.ModSQ = false;
+    return ONOFF(m_st.SQ);
+}
+
+void Nrd535::Save(qint16 Num, double Fr, ostry::MD MD, ostry::FT FT, ostry::AG AG, ONOFF AT) {
+    if (!m_Connected) return;
+    // Each field is one digit (three for the number, eight for the frequency) on the wire;
+    // anything wider would shift every later field of the record.
+    if (Num < 0 || Num >= ChannelCount || Fr < 0 || Fr >= ostry::FrMax || MD < 0 || MD > 9 ||
+        FT < 0 || FT > 9 || AG < 0 || AG > 9 || AT < 0 || AT > 9)
+        return;
+    SendCmd(encodeStore(Num, Fr, MD, FT, AG, AT));
+}
+
+void Nrd535::Raz(qint16 Lvl) {
+    if (m_Connected && Lvl >= 1 && Lvl <= 3) SendCmd(encodeDigitCommand(wire::ResetCmd, Lvl));
+}
+
+void Nrd535::Dump(qint16 Num) {
+    if (m_Connected && Num >= 0 && Num <= 999) SendCmd(encodeChannel(Num));
+}
+
+bool Nrd535::CHUpd(qint16 Fst, qint16 Lst, bool Tbl) {
+    if (m_dumpBusy || !m_Connected) return false;
+    if (Fst < 0 || Fst >= ChannelCount || Lst < 0 || Lst >= ChannelCount || Lst < Fst) return false;
+    m_st.chn.TB = Tbl;
+    m_dumpBusy = true;
+    m_st.DumpLast = Lst;
+    m_dumpWatch->start();
+    return SendCmd(encodeDump(Fst, Lst));
+}
+
+bool Nrd535::Hook() const {
+    return m_st.Hook;
+}
+void Nrd535::Hook(bool value) {
+    m_st.Hook = value;
+    SendCmd(value ? QByteArrayLiteral("H1") : QByteArrayLiteral("H0"));
+}
+
+bool Nrd535::PortOpened() const {
+    return m_PortOpened;
+}
+bool Nrd535::Connected() const {
+    return m_Connected;
+}
+bool Nrd535::DumpBusy() const {
+    return m_dumpBusy;
+}
+bool Nrd535::deviceLost() const {
+    return m_deviceLost;
+}
+QString Nrd535::device() const {
+    return portDevice(m_Port);
+}
+
+void Nrd535::setMessageDisplay(MessageDisplay display) {
+    m_display = display ? std::move(display) : MessageDisplay(defaultDisplay);
+}
+
+bool Nrd535::SendCmd(const QByteArray& cmd) {
+    if (!Serial->isOpen()) return false;
+    return Serial->write(cmd + wire::Cr);
+}
+
+void Nrd535::SetRxNotify(bool on) {
+    Serial->setReceiveThreshold(on ? RxThreshold : 0);
+}
+
+void Nrd535::UpdAll() {
+    if (!m_Connected) return;
+    FTUpd();
+    SMUpd();
+    SQUpd();
+    NBUpd();
+}
+
+void Nrd535::Serial_OnComm() {
+    SetRxNotify(false);
+    const QByteArray data = Serial->readAll();
+    const auto res = RxBuf.feed(m_st, data);
+    QPointer<Nrd535> self(this);
+    if (res.upd) raiseOnUpd();
+    if (!self) return;
+    if (res.chn) {
+        raiseOnChn();
+        if (!self) return;
+        if (m_st.chn.ST) {
+            m_dumpBusy = false;
+            m_dumpWatch->stop();
+        } else if (m_dumpBusy) {
+            m_dumpWatch->start();
+        }
+    }
+    // A handler may have disconnected meanwhile; notifications stay off then.
+    if (m_Connected) SetRxNotify(true);
+}
+
+void Nrd535::raiseOnUpd() {
+    emit OnUpd(m_st.Fr, ostry::MD(m_st.MD), ostry::FT(m_st.FT), ostry::AG(m_st.AG), ONOFF(m_st.AT),
+               m_st.NB, m_st.SM, ONOFF(m_st.SQ));
+}
+
+void Nrd535::raiseOnChn() {
+    const auto& c = m_st.chn;
+    emit OnChn(c.TB, c.NM, c.ST, c.Fr, ostry::MD(c.MD), ostry::FT(c.FT), ostry::AG(c.AG),
+               ONOFF(c.AT));
+}
+
+bool Nrd535::waitPumping(int ms) {
+    QPointer<Nrd535> self(this);
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    // Keys and clicks wait until the handshake is over; timers, sockets and repaints go on.
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
+    return self && Serial->isOpen();
+}
+
+void Nrd535::onPortError(const QString& description) {
+    // The serial layer has closed the port; mirror what fClose leaves behind.
+    m_deviceLost = true;
+    m_Connected = false;
+    m_PortOpened = false;
+    m_st.Hook = false;
+    m_dumpBusy = false;
+    m_dumpWatch->stop();
+    emit portLost(description);
+}

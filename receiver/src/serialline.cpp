@@ -1,0 +1,244 @@
+#include <ostry/serialline.h>
+
+#include <QFileInfo>
+#include <QHash>
+#include <QMetaObject>
+#include <QSerialPort>
+
+namespace ostry {
+
+namespace {
+QHash<int, QString>& overrides() {
+    static QHash<int, QString> map;
+    return map;
+}
+} // namespace
+
+QString portDevice(int n) {
+    const auto it = overrides().constFind(n);
+    if (it != overrides().constEnd()) return *it;
+    if (n >= 1 && n <= 4) return QStringLiteral("/dev/ttyS%1").arg(n - 1);
+    if (n >= 5 && n <= 8) return QStringLiteral("/dev/ttyUSB%1").arg(n - 5);
+    return QString();
+}
+
+QString portName(int n) {
+    return QStringLiteral("COM%1").arg(n);
+}
+
+void setPortDevice(int n, const QString& device) {
+    if (device.isEmpty())
+        overrides().remove(n);
+    else
+        overrides().insert(n, device);
+}
+
+void clearPortOverrides() {
+    overrides().clear();
+}
+
+bool parsePortMapping(const QString& text, int* n, QString* device, QString* error) {
+    const qsizetype eq = text.indexOf(u'=');
+    bool ok = false;
+    const int num = eq > 0 ? text.left(eq).toInt(&ok) : 0;
+    const QString dev = eq > 0 ? text.mid(eq + 1) : QString();
+    if (!ok || num < 1 || num > 255 || dev.isEmpty()) {
+        if (error)
+            *error = QStringLiteral("--port expects N=DEVICE with N from 1 to 255, got \"%1\"")
+                         .arg(text);
+        return false;
+    }
+    *n = num;
+    *device = dev;
+    return true;
+}
+
+bool applyPortOptions(QStringList& args, QString* error) {
+    for (qsizetype i = 1; i < args.size();) {
+        QString value;
+        qsizetype used = 0;
+        if (args[i] == QLatin1String("--port")) {
+            if (i + 1 >= args.size()) {
+                if (error) *error = QStringLiteral("--port needs N=DEVICE");
+                return false;
+            }
+            value = args[i + 1];
+            used = 2;
+        } else if (args[i].startsWith(QLatin1String("--port="))) {
+            value = args[i].mid(7);
+            used = 1;
+        } else {
+            ++i;
+            continue;
+        }
+        int n = 0;
+        QString dev;
+        if (!parsePortMapping(value, &n, &dev, error)) return false;
+        setPortDevice(n, dev);
+        args.remove(i, used);
+    }
+    return true;
+}
+
+QString portOptionHelp() {
+    return QStringLiteral("--port N=DEVICE   use DEVICE as serial port N (COMN) for this run");
+}
+
+SerialLine::SerialLine(QObject* parent) : QObject(parent), m_sp(new QSerialPort(this)) {
+    m_sp->setReadBufferSize(m_inputBuffer);
+    connect(m_sp, &QSerialPort::readyRead, this, &SerialLine::onReadyRead);
+    connect(m_sp, &QSerialPort::errorOccurred, this,
+            [this](QSerialPort::SerialPortError e) { onError(int(e)); });
+}
+
+SerialLine::~SerialLine() {
+    close();
+}
+
+bool SerialLine::setSettings(const QString& settings) {
+    const QStringList f = settings.split(u',');
+    if (f.size() != 4) return false;
+    bool ok = false;
+    const int baud = f[0].trimmed().toInt(&ok);
+    if (!ok || baud <= 0) return false;
+    const QString parity = f[1].trimmed().toUpper();
+    if (parity.size() != 1 || !QStringLiteral("NEOMS").contains(parity)) return false;
+    const int data = f[2].trimmed().toInt(&ok);
+    if (!ok || data < 5 || data > 8) return false;
+    const QString stop = f[3].trimmed();
+    if (stop != QLatin1String("1") && stop != QLatin1String("2") && stop != QLatin1String("1.5"))
+        return false;
+    m_settings = settings;
+    return true;
+}
+
+void SerialLine::setInputBufferSize(int bytes) {
+    m_inputBuffer = bytes > 0 ? bytes : DefaultInputBuffer;
+    m_sp->setReadBufferSize(m_inputBuffer);
+}
+
+bool SerialLine::open() {
+    if (m_sp->isOpen()) return true;
+    const QString dev = device();
+    if (dev.isEmpty()) {
+        m_error =
+            QStringLiteral("Invalid port number: no device is known for %1").arg(portName(m_port));
+        return false;
+    }
+    const QStringList f = m_settings.split(u',');
+    m_sp->setPortName(dev);
+    m_sp->setBaudRate(f[0].trimmed().toInt());
+    switch (f[1].trimmed().toUpper().at(0).toLatin1()) {
+    case 'E':
+        m_sp->setParity(QSerialPort::EvenParity);
+        break;
+    case 'O':
+        m_sp->setParity(QSerialPort::OddParity);
+        break;
+    case 'M':
+        m_sp->setParity(QSerialPort::MarkParity);
+        break;
+    case 'S':
+        m_sp->setParity(QSerialPort::SpaceParity);
+        break;
+    default:
+        m_sp->setParity(QSerialPort::NoParity);
+        break;
+    }
+    m_sp->setDataBits(QSerialPort::DataBits(f[2].trimmed().toInt()));
+    const QString stop = f[3].trimmed();
+    m_sp->setStopBits(stop == QLatin1String("2")     ? QSerialPort::TwoStop
+                      : stop == QLatin1String("1.5") ? QSerialPort::OneAndHalfStop
+                                                     : QSerialPort::OneStop);
+    m_sp->setFlowControl(QSerialPort::NoFlowControl);
+    if (m_sp->open(QIODevice::ReadWrite)) {
+        m_error.clear();
+        m_sp->clearError();
+        return true;
+    }
+    switch (m_sp->error()) {
+    case QSerialPort::DeviceNotFoundError:
+        m_error = QStringLiteral("Device %1 not found (adapter unplugged?)").arg(dev);
+        break;
+    case QSerialPort::PermissionError:
+        m_error = QStringLiteral("Cannot open %1: in use by another program, or no permission "
+                                 "(is the user in the dialout group?) - %2")
+                      .arg(dev, m_sp->errorString());
+        break;
+    default:
+        m_error = QStringLiteral("Cannot open %1: %2").arg(dev, m_sp->errorString());
+        break;
+    }
+    m_sp->clearError();
+    return false;
+}
+
+void SerialLine::close() {
+    if (!m_sp->isOpen()) return;
+    // Commands written just before closing (the "I0"/"H0" of a disconnect) still go out.
+    if (m_sp->bytesToWrite() > 0) m_sp->waitForBytesWritten(100);
+    m_sp->close();
+    m_sp->clearError();
+}
+
+bool SerialLine::isOpen() const {
+    return m_sp->isOpen();
+}
+
+void SerialLine::setReceiveThreshold(int n) {
+    m_threshold = n < 0 ? 0 : n;
+    notifyIfDue();
+}
+
+qint64 SerialLine::bytesAvailable() const {
+    return m_sp->isOpen() ? m_sp->bytesAvailable() : 0;
+}
+
+QByteArray SerialLine::readAll() {
+    if (!m_sp->isOpen()) return QByteArray();
+    return m_sp->readAll();
+}
+
+bool SerialLine::write(const QByteArray& data) {
+    if (!m_sp->isOpen()) return false;
+    if (m_sp->write(data) != data.size()) {
+        m_error = m_sp->errorString();
+        return false;
+    }
+    // Push now rather than on the next event loop pass; the rest follows on the notifier.
+    m_sp->flush();
+    return m_sp->isOpen();
+}
+
+void SerialLine::onReadyRead() {
+    notifyIfDue();
+}
+
+void SerialLine::notifyIfDue() {
+    if (m_threshold <= 0 || m_notifyQueued || !m_sp->isOpen()) return;
+    if (m_sp->bytesAvailable() < m_threshold) return;
+    // Always through the event loop, never from inside the caller (the handler switches the
+    // threshold back on at its end).
+    m_notifyQueued = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            m_notifyQueued = false;
+            if (m_threshold > 0 && m_sp->isOpen() && m_sp->bytesAvailable() >= m_threshold)
+                emit received();
+        },
+        Qt::QueuedConnection);
+}
+
+void SerialLine::onError(int error) {
+    const auto e = QSerialPort::SerialPortError(error);
+    if (e != QSerialPort::ResourceError && e != QSerialPort::ReadError) return;
+    if (!m_sp->isOpen()) return;
+    // A vanished device keeps its descriptor readable forever: close instead of spinning.
+    m_error = QStringLiteral("Device %1 lost: %2").arg(m_sp->portName(), m_sp->errorString());
+    m_sp->close();
+    m_sp->clearError();
+    emit lost(m_error);
+}
+
+} // namespace ostry
