@@ -1,0 +1,87 @@
+#include "keys_table.h"
+
+#include <array>
+#include <cstring>
+
+namespace {
+
+// clang-format off
+constexpr std::array commandRows{
+    CommandRow{'M', 'R', CommandKind::Mode, 0, true, "mode RTTY"},
+    CommandRow{'M', 'W', CommandKind::Mode, 1, true, "mode CW"},
+    CommandRow{'M', 'U', CommandKind::Mode, 2, true, "mode USB"},
+    CommandRow{'M', 'L', CommandKind::Mode, 3, true, "mode LSB"},
+    CommandRow{'M', 'A', CommandKind::Mode, 4, true, "mode AM"},
+    CommandRow{'M', 'F', CommandKind::Mode, 5, true, "mode FM"},
+    CommandRow{'M', 'X', CommandKind::Mode, 6, true, "mode FAX"},
+    CommandRow{'F', 'W', CommandKind::Filter, 0, true, "filter wide"},
+    CommandRow{'F', 'I', CommandKind::Filter, 1, true, "filter intermediate"},
+    CommandRow{'F', 'N', CommandKind::Filter, 2, true, "filter narrow"},
+    CommandRow{'F', 'A', CommandKind::Filter, 3, true, "filter auxiliary"},
+    CommandRow{'A', 'S', CommandKind::Agc, 0, true, "AGC slow (A alone toggles the spectrum unless a scan runs)"},
+    CommandRow{'A', 'F', CommandKind::Agc, 1, true, "AGC fast"},
+    CommandRow{'N', '0', CommandKind::NoiseBlanker, 0, true, "noise blanker off"},
+    CommandRow{'N', '1', CommandKind::NoiseBlanker, 1, true, "noise blanker 1"},
+    CommandRow{'N', '2', CommandKind::NoiseBlanker, 2, true, "noise blanker 2"},
+    CommandRow{'N', 'C', CommandKind::NoiseWindow, 0, false, "show the noise-floor window"},
+    CommandRow{'N', 'V', CommandKind::NoiseMeasure, 0, false, "measure the noise floor"},
+    CommandRow{'S', '1', CommandKind::Scan, 0, true, "range scan: the \"SCN_Range\" block around the frequency"},
+    CommandRow{'S', 'R', CommandKind::Scan, 1, true, "mark scan: between the [ and ] marks"},
+    CommandRow{'S', 'B', CommandKind::Scan, 2, true, "band scan: the current band of the band plan"},
+    CommandRow{'S', 'K', CommandKind::Scan, 3, true, "known stations of the selected lists"},
+    CommandRow{'S', 'D', CommandKind::Scan, 4, false, "database records"},
+    CommandRow{'S', 'C', CommandKind::Scan, 5, false, "channel memories"},
+    CommandRow{'S', '*', CommandKind::Scan, 6, false, "quick memories"},
+    CommandRow{'S', 'P', CommandKind::Scan, 7, false, "scratch pad"},
+    CommandRow{'S', 'N', CommandKind::Scan, 8, false, "scan file, continuing"},
+    CommandRow{'S', 'F', CommandKind::ScanNewFile, 8, false, "choose a new scan file"},
+};
+
+constexpr std::array singleKeyRows{
+    KeyHelpRow{"Communications", "U", "take the receiver under remote control"},
+    KeyHelpRow{"Communications", "L", "leave the receiver to its front panel"},
+    KeyHelpRow{"Exchange", "Ctrl+C", "copy the frequency (kHz) to the clipboard"},
+    KeyHelpRow{"Exchange", "Ctrl+V", "tune to the frequency (kHz) on the clipboard"},
+    KeyHelpRow{"Exchange", "Right click", "as Ctrl+V"},
+    KeyHelpRow{"Frequency", "0-9 . ,", "type a frequency in kHz (three decimals at most)"},
+    KeyHelpRow{"Frequency", "Enter", "tune to the typed or displayed frequency"},
+    KeyHelpRow{"Frequency", "Backspace", "remove the last typed character"},
+    KeyHelpRow{"Frequency", "Up Down", "band-plan channel step up / down"},
+    KeyHelpRow{"Frequency", "  modifiers", "Shift 1/10, Ctrl 1/5, Alt 1/2, Shift+Ctrl 2, Shift+Alt 5, Ctrl+Alt 10, Ctrl+Alt+Shift 20"},
+    KeyHelpRow{"Frequency", "Left Right", "local step down / up; after a typed number: set the local step (Hz)"},
+    KeyHelpRow{"Frequency", "Home", "round down to whole kHz"},
+    KeyHelpRow{"Frequency", "Shift+Home", "nearest known station"},
+    KeyHelpRow{"Frequency", "+ -", "next / previous band"},
+    KeyHelpRow{"Frequency", "Shift + -", "next / previous known station"},
+    KeyHelpRow{"Frequency", "R", "next region"},
+    KeyHelpRow{"Frequency", "( )", "keep the frequency / tune back to it"},
+    KeyHelpRow{"Frequency", "Esc", "cancel entry, command and scan"},
+    KeyHelpRow{"Frequency", "Digit boxes", "click a digit: Up/Down or wheel change it, 0-9 overwrite, Enter tunes"},
+    KeyHelpRow{"Scan", "[ ]", "set the lower / upper mark to the frequency"},
+    KeyHelpRow{"Scan", "Ctrl+Alt+Shift+Left/Right", "stepping scan up / down by the local step"},
+    KeyHelpRow{"Scan", "Wheel", "local step down / up; with the middle button held: stepping scan"},
+    KeyHelpRow{"Scan", "Esc", "stop the scan"},
+    KeyHelpRow{"Help", "F1", "this window (Esc closes it)"},
+};
+// clang-format on
+
+} // namespace
+
+std::span<const CommandRow> Commands() {
+    return commandRows;
+}
+
+const CommandRow* FindCommand(char prefix, char second) {
+    for (const CommandRow& row : commandRows) {
+        if (row.prefix == prefix && row.second == second) return &row;
+    }
+    return nullptr;
+}
+
+bool IsCommandPrefix(char c) {
+    return c != 0 && std::strchr("MFAN*CSK", c) != nullptr;
+}
+
+std::span<const KeyHelpRow> SingleKeys() {
+    return singleKeyRows;
+}
