@@ -17,10 +17,10 @@ class Nrd535;
 class Freqs;
 class Meter;
 class Registry;
-class PortMap;
 class ScanEngine;
 class KeyCommands;
 class MiniHelp;
+class QMessageBox;
 
 // A label that reports presses and clicks like a button, so panel labels follow the same
 // mouse-down / click rules as the buttons.
@@ -55,9 +55,9 @@ protected:
 class Main : public QWidget {
     Q_OBJECT
 public:
-    // The window reads and writes its settings through reg and opens ports through ports; both
-    // must outlive it. The constructor builds the widgets only: Load() does the start-up work.
-    Main(Registry& reg, PortMap& ports, QWidget* parent = nullptr);
+    // The window reads and writes its settings through reg, which must outlive it. The
+    // constructor builds the widgets only: Load() does the start-up work.
+    explicit Main(Registry& reg, QWidget* parent = nullptr);
     ~Main() override;
 
     // Start-up (the load handler). Returns false when the operator gave no port: the program
@@ -73,6 +73,9 @@ public:
     std::function<void(Main&)> ShowPortDialog;
     // Set by the options dialog to make the port dialog show even with a configured port.
     bool PortDialogRequested = false;
+    // A port used for this run only (--simulate): Load opens it instead of "COM_Port", and the
+    // stored "COM_Port" is written back unchanged.
+    int ForcedPort = -1;
 
     // ---- Program-wide state -------------------------------------------------------------
     Settings settings;
@@ -106,8 +109,6 @@ public:
     ScanEngine& scan() const { return *scan_; }
     KeyCommands& keys() const { return *keys_; }
     Registry& registry() const { return reg_; }
-    PortMap& ports() const { return ports_; }
-    MiniHelp* miniHelp() const { return miniHelp_; }
     // "Kelvan x.y.z - Receiver Module [NRD535D]".
     QString ProgramTitle;
 
@@ -182,9 +183,15 @@ public:
     PanelButton* Search;
     QWidget* MeterArea; // where the spectrum meter sits (hidden until shown)
 
+    // The message shown when the open port's device went away (empty when none is showing).
+    QString LinkLostMessage() const;
+
 signals:
-    // Raised after Load() connected the first time and after every reconnection.
+    // The tick connected (true) or lost (false) the receiver.
     void linkChanged(bool connected);
+    // A left or middle click on the window background: digit editing and the keyboard entry
+    // state end here (the key commands connect to it).
+    void backgroundClicked();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -215,14 +222,19 @@ private:
     void showBandLabel(const QString& name, bool flagged);
 
     Registry& reg_;
-    PortMap& ports_;
     std::unique_ptr<Nrd535> rx_;
     std::unique_ptr<Freqs> freqs_;
     Meter* meter_ = nullptr;
     std::unique_ptr<ScanEngine> scan_;
-    std::unique_ptr<KeyCommands> keys_;
-    MiniHelp* miniHelp_ = nullptr;
+    KeyCommands* keys_ = nullptr; // a QObject child of the window
     QBasicTimer timer_;
+    void onPortLost(const QString& description);
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void applyOnTop();
+
+    QMessageBox* linkLostBox_ = nullptr;
+    int savedPort_ = -1;
+    bool inTick_ = false;
     bool loaded_ = false;
     bool unloaded_ = false;
 };

@@ -68,6 +68,3 @@ public:
     int HelpLeft;
     int HelpTop;
 };
-
-// The application key under which every value lives.
-inline constexpr const char* AppKey = "Kelvane";

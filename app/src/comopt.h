@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QDialog>
+#include <array>
+
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QPushButton;
+class QRadioButton;
+class Settings;
+
+// "Port Properties": chooses the serial port and line speed of the receiver link. Edits
+// "COM_Port" and "COM_Speed" of the live settings; opening the port is the caller's business.
+class ComOpt : public QDialog {
+    Q_OBJECT
+public:
+    // What probing a port found.
+    enum Status { Absent = 0, Free = 1, InUse = 2, NoPermission = 3 };
+
+    // The dialog fills itself from settings at once (ports COM1..COM8 are probed).
+    ComOpt(Settings& settings, QWidget* parent = nullptr);
+
+    // At start-up the dialog closes unseen when a port is configured and was not asked for.
+    static bool ClosesAtOnce(const Settings& settings, bool requested);
+    // Probes the device that port n maps to.
+    static Status PortStatus(int n);
+    // The advice shown for a port in the given state (empty for a free port).
+    static QString StatusAdvice(int n, Status status, bool configured);
+
+    // Lists the ports again.
+    void Fill();
+
+    QComboBox* Port;
+    QLabel* PortLbl;
+    QGroupBox* FrmComSpd;
+    std::array<QRadioButton*, 4> ComSpd;
+    QPushButton* OK;
+    QPushButton* Cancel;
+    QLabel* Note; // what is wrong with the selected port, and what to do about it
+
+private:
+    void OK_Click();
+    void Cancel_Click();
+    void ComSpd_Click(int index);
+    void showNote();
+
+    Settings& settings_;
+    int remembered_ = -1;
+    std::array<Status, 9> status_{};
+};
