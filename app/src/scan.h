@@ -1,20 +1,48 @@
 #pragma once
 
+#include <array>
+
 class Main;
 
 // Steps the running scan on the update timer and follows the receiver's band while it is not
-// held. Owned by Main; the range marks, band-defaults flag and step direction live here.
+// held. Owned by Main; the range marks, the step direction and the scan record live here (the
+// band-defaults flag is Main::BandDefaults).
 class ScanEngine {
 public:
     explicit ScanEngine(Main& main);
 
     // Starts the scan chosen by "SCN_Mode"; only beeps when a scan already runs.
     void StartScan();
+    // Starts the stepping scan by the local tuning step (the wheel with the middle button,
+    // Ctrl+Alt+Shift with an arrow). While it runs, another start only turns it round.
+    void StartStepping(bool up);
     // One scan step: called by the tick when held, the dwell counter is 0 and ScanState >= 2.
     void Step();
     // Band tracking: called by the tick on even phases while the receiver is not held.
     void TrackBand();
 
+    // Range marks: slot 0 the mark scan's position, 1 the lower mark, 2 the upper mark; -1 when
+    // not set. Setting either mark keeps lower <= upper and restarts the mark scan.
+    double Mark(int slot) const { return marks_[slot]; }
+    void SetLowerMark(double hz);
+    void SetUpperMark(double hz);
+    // Every tuning other than the mark scan's own step forgets the mark scan's position.
+    void ClearMarkPosition() { marks_[0] = -1; }
+
+    bool StepUp() const { return stepUp_; }
+    int StepCount() const { return stepCount_; }
+
 private:
-    [[maybe_unused]] Main& main_;
+    void tune(double hz);
+    void stop();
+    void orderMarks();
+
+    Main& main_;
+    std::array<double, 3> marks_{-1, -1, -1};
+    bool stepUp_ = true;
+    int stepCount_ = 0; // 16-bit in the scan record
+    // The band last seen by band tracking (lower and upper edge, kHz); -1 before the first.
+    double trackedLow_ = -1;
+    double trackedHigh_ = -1;
+    int trackedRegion_ = -1;
 };
