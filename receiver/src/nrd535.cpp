@@ -462,13 +462,17 @@ void Nrd535::Serial_OnComm() {
     if (res.upd) raiseOnUpd();
     if (!self) return;
     if (res.chn) {
-        raiseOnChn();
-        if (!self) return;
-        if (m_st.chn.ST) {
-            m_dumpBusy = false;
-            m_dumpWatch->stop();
-        } else if (m_dumpBusy) {
-            m_dumpWatch->start();
+        // Copy: a handler may feed the reader again (the FT setter pumps events).
+        const std::vector<ChannelRecord> records = RxBuf.channels();
+        for (const auto& c : records) {
+            raiseOnChn(c);
+            if (!self) return;
+            if (c.ST) {
+                m_dumpBusy = false;
+                m_dumpWatch->stop();
+            } else if (m_dumpBusy) {
+                m_dumpWatch->start();
+            }
         }
     }
     // A handler may have disconnected meanwhile; notifications stay off then.
@@ -480,8 +484,7 @@ void Nrd535::raiseOnUpd() {
                m_st.NB, m_st.SM, ONOFF(m_st.SQ));
 }
 
-void Nrd535::raiseOnChn() {
-    const auto& c = m_st.chn;
+void Nrd535::raiseOnChn(const ChannelRecord& c) {
     emit OnChn(c.TB, c.NM, c.ST, c.Fr, ostry::MD(c.MD), ostry::FT(c.FT), ostry::AG(c.AG),
                ONOFF(c.AT));
 }

@@ -251,6 +251,7 @@ ReplyReader::Result ReplyReader::feed(ReceiverState& s, const char* data, std::s
     Result res;
     StatusReply status{};
     bool statusSeen = false;
+    m_channels.clear();
     m_split.feed(data, n, [&](std::string_view line) {
         if (line.empty()) return;
         qint32 v = 0;
@@ -290,6 +291,7 @@ ReplyReader::Result ReplyReader::feed(ReceiverState& s, const char* data, std::s
             ChannelReply c;
             if (!parseChannel(line, c)) break;
             applyChannel(s, c);
+            m_channels.push_back(s.chn);
             res.chn = true;
             return;
         }

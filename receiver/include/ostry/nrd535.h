@@ -121,7 +121,7 @@ private:
     void UpdAll();
     void Serial_OnComm();
     void raiseOnUpd();
-    void raiseOnChn();
+    void raiseOnChn(const ostry::ChannelRecord& c);
     // Sleeps for `ms` while letting pending events run; false when this object was deleted or
     // the port went away meanwhile.
     bool waitPumping(int ms);

@@ -14,6 +14,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace ostry {
 
@@ -195,8 +196,8 @@ private:
 };
 
 // The receive assembly: splits a notification's text into lines and applies every reply to
-// `state`. Only the last status line of one feed is applied. Malformed lines leave the state
-// untouched.
+// `state`. Only the last valid status line of one feed is applied (a status line is a snapshot).
+// Malformed lines leave the state untouched.
 class OSTRY_EXPORT ReplyReader {
 public:
     ReplyReader();
@@ -206,6 +207,9 @@ public:
         int badLines = 0; // lines with a known first letter that did not parse
     };
     Result feed(ReceiverState& state, const char* data, std::size_t n);
+    // Every channel record of the last feed, in order (the state's `chn` holds the last one).
+    // Records are distinct data, so each one reaches the host, not only the last.
+    const std::vector<ChannelRecord>& channels() const { return m_channels; }
     Result feed(ReceiverState& state, const QByteArray& data) {
         return feed(state, data.constData(), std::size_t(data.size()));
     }
@@ -214,6 +218,7 @@ public:
 
 private:
     LineSplitter m_split;
+    std::vector<ChannelRecord> m_channels;
 };
 
 // Applying single replies (used by ReplyReader; exposed for tests).

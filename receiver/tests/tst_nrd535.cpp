@@ -1,0 +1,498 @@
+// Nrd535 on a real pseudo-terminal against the simulated receiver.
+
+#include <nrd535sim/simulator.h>
+#include <ostry/nrd535.h>
+#include <ostry/serialline.h>
+
+#include <QPointer>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <memory>
+
+using namespace ostry;
+
+namespace {
+
+constexpr quint8 TestPort = 7;
+
+// One simulated receiver with a driver pointed at it through the port map.
+struct Rig {
+    nrd535sim::Simulator sim;
+    Nrd535 rx;
+    QStringList messages;
+
+    explicit Rig(bool held = false, bool paced = false, const QString& link = QString()) {
+        sim.setHeld(held);
+        sim.setPaced(paced);
+        sim.setBaud(38400);
+        QString error;
+        if (!sim.start(link, &error)) qFatal("simulator: %s", qPrintable(error));
+        setPortDevice(TestPort, sim.path());
+        rx.Baud(QStringLiteral("38400"));
+        rx.Port(TestPort);
+        rx.setMessageDisplay([this](const QString& t) { messages << t; });
+    }
+    ~Rig() { setPortDevice(TestPort, QString()); }
+
+    // Opens, connects and waits for the first status report.
+    bool connect() {
+        if (!rx.fOpen(false) || !rx.Conn()) return false;
+        return QTest::qWaitFor([this] { return rx.Fr() > 0 && rx.SM() >= 0; }, 5000);
+    }
+
+    // Lines the simulator received from now until the driver's marker arrives.
+    QStringList linesOf(const std::function<void()>& action) {
+        const qsizetype from = sim.receivedLines().size();
+        action();
+        rx.Dump(999); // "J1999": a command the receiver ignores, used as an end marker
+        if (!QTest::qWaitFor([this] { return sim.receivedLines().contains("J1999"); }, 5000))
+            return {"<marker never arrived>"};
+        QStringList got = sim.receivedLines().mid(from);
+        got.removeAll(QStringLiteral("J1999"));
+        sim.clearReceivedLines();
+        return got;
+    }
+};
+
+// Runs one call given as text, e.g. "FT 2400" or "Save 5 9410000 4 1 0 0".
+void call(Nrd535& rx, const QString& text) {
+    const QStringList w = text.split(u' ');
+    auto a = [&](int i) { return w.value(i).toDouble(); };
+    const QString m = w[0];
+    if (m == "Fr")
+        rx.Fr(a(1));
+    else if (m == "MD")
+        rx.MD(ostry::MD(a(1)));
+    else if (m == "FT")
+        rx.FT(ostry::FT(a(1)));
+    else if (m == "AG")
+        rx.AG(ostry::AG(a(1)));
+    else if (m == "AT")
+        rx.AT(ONOFF(a(1)));
+    else if (m == "NB")
+        rx.NB(qint16(a(1)));
+    else if (m == "Hook")
+        rx.Hook(a(1) != 0);
+    else if (m == "FTUpd")
+        rx.FTUpd();
+    else if (m == "NBUpd")
+        rx.NBUpd();
+    else if (m == "SMUpd")
+        rx.SMUpd();
+    else if (m == "SQUpd")
+        rx.SQUpd();
+    else if (m == "Raz")
+        rx.Raz(qint16(a(1)));
+    else if (m == "Dump")
+        rx.Dump(qint16(a(1)));
+    else if (m == "CHUpd")
+        rx.CHUpd(qint16(a(1)), qint16(a(2)));
+    else if (m == "Save")
+        rx.Save(qint16(a(1)), a(2), ostry::MD(a(3)), ostry::FT(a(4)), ostry::AG(a(5)), ONOFF(a(6)));
+    else
+        qFatal("unknown call %s", qPrintable(text));
+}
+
+} // namespace
+
+class TestNrd535 : public QObject {
+    Q_OBJECT
+private slots:
+    void handshake_data();
+    void handshake();
+    void connOnSilentPort();
+    void foreignIdentification();
+    void commandLines_data();
+    void commandLines();
+    void settersIdleUntilConnected();
+    void filterAndBlankerSettersReportAtOnce();
+    void statusReportsReachTheHost();
+    void channelDump();
+    void fOpenFailure_data();
+    void fOpenFailure();
+    void badInput_data();
+    void badInput();
+    void unplugThenReopen();
+    void discAndCloseTellTheReceiver();
+    void connIsNotReentered();
+    void deletedDuringConn();
+};
+
+void TestNrd535::handshake_data() {
+    QTest::addColumn<bool>("held");
+    QTest::addColumn<QStringList>("lines");
+    QTest::newRow("free") << false << QStringList{"H", "?", "H1", "W", "M", "Q", "N", "I1"};
+    QTest::newRow("left held") << true
+                               << QStringList{"H", "?", "I0", "H0", "H1", "W", "M", "Q", "N", "I1"};
+}
+
+void TestNrd535::handshake() {
+    QFETCH(bool, held);
+    QFETCH(QStringList, lines);
+    Rig rig(held);
+    QVERIFY(rig.rx.fOpen(false));
+    QVERIFY(rig.rx.Conn());
+    QVERIFY(rig.rx.Connected());
+    QVERIFY(rig.rx.Hook());
+    QCOMPARE(rig.rx.RomId(), QStringLiteral("535D SIM 1.00"));
+    QTRY_COMPARE(rig.sim.receivedLines(), lines);
+    QVERIFY(rig.sim.held());
+    QVERIFY(rig.sim.autoStatus());
+    // The first report fills the fields; FT stays unknown while held.
+    QTRY_COMPARE(rig.rx.Fr(), 9410000.0);
+    QCOMPARE(int(rig.rx.MD()), int(ostry::AM));
+    QCOMPARE(int(rig.rx.FT()), -1);
+}
+
+void TestNrd535::connOnSilentPort() {
+    Rig rig;
+    rig.sim.setPowered(false);
+    QVERIFY(rig.rx.fOpen(false));
+    QSignalSpy upd(&rig.rx, &Nrd535::OnUpd);
+    QVERIFY(!rig.rx.Conn());
+    QVERIFY(!rig.rx.Connected());
+    QVERIFY(rig.rx.RomId().isEmpty());
+    QCOMPARE(rig.rx.Fr(), -1.0);
+    QCOMPARE(int(rig.rx.MD()), -1);
+    QCOMPARE(int(rig.rx.FT()), -1);
+    QCOMPARE(int(rig.rx.AG()), -1);
+    QCOMPARE(int(rig.rx.AT()), -1);
+    QCOMPARE(int(rig.rx.SQ()), -1);
+    QCOMPARE(int(rig.rx.NB()), -1);
+    QCOMPARE(int(rig.rx.SM()), -1);
+    QTRY_COMPARE(rig.sim.receivedLines(), QStringList{"H"});
+    QCOMPARE(upd.count(), 0);
+    // The host retries once the receiver is switched on.
+    rig.sim.setPowered(true);
+    QVERIFY(rig.rx.Conn());
+}
+
+void TestNrd535::foreignIdentification() {
+    Rig rig;
+    rig.sim.setIdent("NRD-545");
+    QVERIFY(rig.rx.fOpen(false));
+    QVERIFY(rig.rx.Conn());
+    QVERIFY(rig.rx.RomId().isEmpty());
+    QVERIFY(rig.rx.Connected());
+}
+
+void TestNrd535::commandLines_data() {
+    QTest::addColumn<QString>("calls");
+    QTest::addColumn<QStringList>("lines");
+    // Connected, at 9 410 000 Hz, AM, Slow AGC, attenuator off, NB off, FT unknown (-1).
+    // clang-format off
+    QTest::newRow("Fr 0 tunes 162 kHz")    << "Fr 0"          << QStringList{"F00162000"};
+    QTest::newRow("Fr truncated")          << "Fr 6195000.7"  << QStringList{"F06195000"};
+    QTest::newRow("Fr top")                << "Fr 29999999"   << QStringList{"F29999999"};
+    QTest::newRow("Fr FrMax")              << "Fr 30000000"   << QStringList{};
+    QTest::newRow("Fr negative")           << "Fr -5"         << QStringList{};
+    QTest::newRow("Fr current")            << "Fr 9410000"    << QStringList{};
+    QTest::newRow("MD 2")                  << "MD 2"          << QStringList{"D2"};
+    QTest::newRow("MD 9")                  << "MD 9"          << QStringList{};
+    QTest::newRow("MD current")            << "MD 4"          << QStringList{};
+    QTest::newRow("AG 2")                  << "AG 2"          << QStringList{"G2"};
+    QTest::newRow("AG 3")                  << "AG 3"          << QStringList{};
+    QTest::newRow("AT 1")                  << "AT 1"          << QStringList{"A1"};
+    QTest::newRow("AT 2")                  << "AT 2"          << QStringList{};
+    QTest::newRow("NB 2")                  << "NB 2"          << QStringList{"N2"};
+    QTest::newRow("NB 3")                  << "NB 3"          << QStringList{};
+    QTest::newRow("NB current")            << "NB 0"          << QStringList{};
+    QTest::newRow("FT 2400")               << "FT 2400"       << QStringList{"B0", "W2400"};
+    QTest::newRow("FT 1800")               << "FT 1800"       << QStringList{"B1", "W1800"};
+    QTest::newRow("FT 2100 edge")          << "FT 2100"       << QStringList{"B1", "W2100"};
+    QTest::newRow("FT 500 = BWL")          << "FT 500"        << QStringList{"B1", "W0500"};
+    QTest::newRow("FT 1 Inter")            << "FT 1"          << QStringList{"B1", "W2200"};
+    QTest::newRow("FT 0 Wide")             << "FT 0"          << QStringList{"B0", "W5500"};
+    QTest::newRow("FT 3 Aux")              << "FT 3"          << QStringList{"B3"};
+    QTest::newRow("FT 7000 is Wide")       << "FT 7000"       << QStringList{"B0", "W5500"};
+    QTest::newRow("FT 100 is Narrow")      << "FT 100"        << QStringList{"B2"};
+    QTest::newRow("FT same twice")         << "FT 3;FT 3"     << QStringList{"B3"};
+    QTest::newRow("polls")                 << "FTUpd;NBUpd;SMUpd;SQUpd" << QStringList{"W", "N", "M", "Q"};
+    QTest::newRow("Raz 0")                 << "Raz 0"         << QStringList{};
+    QTest::newRow("Raz 4")                 << "Raz 4"         << QStringList{};
+    QTest::newRow("Raz 2")                 << "Raz 2"         << QStringList{"Z2"};
+    QTest::newRow("Save")                  << "Save 5 9410000 4 1 0 0" << QStringList{"K005014094100000"};
+    QTest::newRow("Save channel 200")      << "Save 200 9410000 4 1 0 0" << QStringList{};
+    QTest::newRow("Save two-digit mode")   << "Save 5 9410000 12 1 0 0" << QStringList{};
+    QTest::newRow("Dump")                  << "Dump 7"        << QStringList{"J1007"};
+    QTest::newRow("CHUpd 5..4")            << "CHUpd 5 4"     << QStringList{};
+    QTest::newRow("CHUpd 0..200")          << "CHUpd 0 200"   << QStringList{};
+    QTest::newRow("CHUpd -1..3")           << "CHUpd -1 3"    << QStringList{};
+    QTest::newRow("CHUpd twice")           << "CHUpd 0 199;CHUpd 0 1" << QStringList{"L000199"};
+    QTest::newRow("Hook off")              << "Hook 0"        << QStringList{"H0"};
+    // clang-format on
+}
+
+void TestNrd535::commandLines() {
+    QFETCH(QString, calls);
+    QFETCH(QStringList, lines);
+    Rig rig;
+    QVERIFY(rig.connect());
+    rig.sim.clearReceivedLines();
+    const QStringList got = rig.linesOf([&] {
+        for (const QString& c : calls.split(u';')) call(rig.rx, c);
+    });
+    QCOMPARE(got, lines);
+}
+
+void TestNrd535::settersIdleUntilConnected() {
+    Rig rig;
+    QVERIFY(rig.rx.fOpen(false));
+    for (const char* c :
+         {"Fr 7000000", "MD 2", "FT 2400", "FT 1", "AG 1", "AT 1", "NB 1", "FTUpd", "NBUpd",
+          "SMUpd", "SQUpd", "Raz 1", "Dump 1", "Save 1 7000000 1 1 1 1", "CHUpd 0 10"})
+        call(rig.rx, QString::fromLatin1(c));
+    QVERIFY(!rig.rx.CHUpd(0, 10));
+    QVERIFY(!rig.rx.Disc());
+    // Hook is the exception: it is sent whatever the state.
+    rig.rx.Hook(true);
+    QTRY_COMPARE(rig.sim.receivedLines(), QStringList{"H1"});
+    QCOMPARE(int(rig.rx.NB()), 0);
+    QCOMPARE(int(rig.rx.FT()), 0);
+}
+
+void TestNrd535::filterAndBlankerSettersReportAtOnce() {
+    Rig rig;
+    QVERIFY(rig.connect());
+    QSignalSpy upd(&rig.rx, &Nrd535::OnUpd);
+    rig.rx.FT(ostry::FT(2400));
+    QCOMPARE(upd.count(), 1);
+    QCOMPARE(upd.at(0).at(2).value<ostry::FT>(), ostry::FT(2400));
+    QVERIFY(rig.rx.IsModFT());
+    QVERIFY(!rig.rx.IsModFT());
+    rig.rx.NB(2);
+    QCOMPARE(upd.count(), 2);
+    QCOMPARE(upd.at(1).at(5).value<qint16>(), qint16(2));
+    QCOMPARE(rig.rx.NB(), qint16(2));
+    // A wide value is kept as the code it selects.
+    rig.rx.FT(ostry::FT(7000));
+    QCOMPARE(int(rig.rx.FT()), int(ostry::Wide));
+}
+
+void TestNrd535::statusReportsReachTheHost() {
+    Rig rig;
+    QVERIFY(rig.connect());
+    QSignalSpy upd(&rig.rx, &Nrd535::OnUpd);
+    rig.sim.panelTune(6195000);
+    bool modified = false; // the flag reads once, then clears
+    QTRY_VERIFY(modified || (modified = rig.rx.IsModFR()));
+    QCOMPARE(rig.rx.Fr(), 6195000.0);
+    QVERIFY(upd.count() >= 1);
+    QCOMPARE(upd.last().at(0).toDouble(), 6195000.0);
+    // Getters clear the flag.
+    QVERIFY(!rig.rx.IsModFR());
+
+    // Held: the panel's filter digit is not taken; released: it is.
+    auto s = rig.sim.settings();
+    s.ft = 2;
+    rig.sim.panelSet(s);
+    rig.sim.panelTune(6000000);
+    QTRY_COMPARE(rig.rx.Fr(), 6000000.0);
+    QCOMPARE(int(rig.rx.FT()), -1);
+    rig.rx.Hook(false);
+    rig.sim.panelTune(5900000);
+    QTRY_COMPARE(rig.rx.Fr(), 5900000.0);
+    QCOMPARE(int(rig.rx.FT()), int(ostry::Narrow));
+
+    // A polled S-meter reply.
+    rig.sim.setFixedMeter(45);
+    rig.rx.SMUpd();
+    QTRY_COMPARE(rig.rx.SM(), qint16(45));
+}
+
+void TestNrd535::channelDump() {
+    Rig rig(false, true); // paced: the records arrive in pieces
+    for (int n = 0; n < 200; ++n) {
+        nrd535sim::Channel c;
+        c.empty = n % 3 == 1;
+        c.hz = 1000000 + n * 1000;
+        c.md = n % 9;
+        c.ft = n % 4;
+        c.ag = n % 3;
+        c.at = n % 2;
+        rig.sim.setChannel(n, c);
+    }
+    QVERIFY(rig.connect());
+    QSignalSpy chn(&rig.rx, &Nrd535::OnChn);
+    QVERIFY(rig.rx.CHUpd(10, 39, false));
+    QVERIFY(rig.rx.DumpBusy());
+    QVERIFY(!rig.rx.CHUpd(0, 1));
+    QTRY_VERIFY_WITH_TIMEOUT(!rig.rx.DumpBusy(), 10000);
+    QCOMPARE(chn.count(), 30);
+    for (int i = 0; i < chn.count(); ++i) {
+        const auto& a = chn.at(i);
+        const int n = 10 + i;
+        QCOMPARE(a.at(0).toBool(), false);
+        QCOMPARE(a.at(1).value<qint16>(), qint16(n));
+        QCOMPARE(a.at(2).toBool(), n == 39);
+        if (n % 3 == 1) {
+            QCOMPARE(a.at(3).toDouble(), 0.0);
+            continue;
+        }
+        QCOMPARE(a.at(3).toDouble(), 1000000.0 + n * 1000);
+        QCOMPARE(int(a.at(4).value<ostry::MD>()), n % 9);
+        QCOMPARE(int(a.at(5).value<ostry::FT>()), n % 4);
+        QCOMPARE(int(a.at(6).value<ostry::AG>()), n % 3);
+        QCOMPARE(int(a.at(7).value<ostry::ONOFF>()), n % 2);
+    }
+    // Written channels come back in the next dump.
+    rig.rx.Save(150, 7205000, ostry::LSB, ostry::Narrow, ostry::fast, ostry::Onn);
+    QVERIFY(rig.rx.CHUpd(150, 150));
+    QTRY_COMPARE(chn.count(), 31);
+    QCOMPARE(chn.last().at(0).toBool(), true);
+    QCOMPARE(chn.last().at(3).toDouble(), 7205000.0);
+    QCOMPARE(int(chn.last().at(4).value<ostry::MD>()), int(ostry::LSB));
+    // fOpen clears a dump still running.
+    QVERIFY(rig.rx.CHUpd(0, 199));
+    QVERIFY(rig.rx.fOpen(false));
+    QVERIFY(!rig.rx.DumpBusy());
+}
+
+void TestNrd535::fOpenFailure_data() {
+    QTest::addColumn<int>("port");
+    QTest::addColumn<QString>("device");
+    QTest::addColumn<bool>("showErr");
+    QTest::newRow("missing device, quiet") << 9 << "/nonexistent/ttyX" << false;
+    QTest::newRow("missing device, shown") << 9 << "/nonexistent/ttyX" << true;
+    QTest::newRow("port 0, quiet") << 0 << "" << false;
+    QTest::newRow("port 0, shown") << 0 << "" << true;
+    QTest::newRow("unmapped 200, shown") << 200 << "" << true;
+    QTest::newRow("not a tty, shown") << 9 << "/dev/null" << true;
+}
+
+void TestNrd535::fOpenFailure() {
+    QFETCH(int, port);
+    QFETCH(QString, device);
+    QFETCH(bool, showErr);
+    setPortDevice(port, device);
+    Nrd535 rx;
+    QStringList shown;
+    rx.setMessageDisplay([&](const QString& t) { shown << t; });
+    rx.Baud("4800");
+    rx.Port(quint8(port));
+    QVERIFY(!rx.fOpen(showErr));
+    QVERIFY(!rx.PortOpened());
+    QVERIFY(!rx.fClose());
+    QVERIFY(!rx.Conn());
+    setPortDevice(port, QString());
+    QCOMPARE(shown.size(), showErr ? 1 : 0);
+    if (showErr) {
+        QVERIFY2(shown[0].endsWith(QStringLiteral(" [Port=%1]").arg(port)), qPrintable(shown[0]));
+        QVERIFY(shown[0].size() > 12); // says what went wrong, not just the port
+    }
+}
+
+void TestNrd535::badInput_data() {
+    QTest::addColumn<QByteArray>("garbage");
+    QTest::newRow("binary noise") << QByteArray(); // filled in the test
+    QTest::newRow("NUL bytes") << QByteArray(300, '\0');
+    QTest::newRow("CR only") << QByteArray(300, '\r');
+    QTest::newRow("long lines") << (QByteArray(40, 'I') + '\r' + QByteArray(500, 'L') + '\r');
+    QTest::newRow("no CR ever") << QByteArray(5000, 'M');
+    QTest::newRow("broken replies") << QByteArray("I12\rM\rW99999\rL1\rLabcV\rQ-\rN\r\n\r");
+}
+
+void TestNrd535::badInput() {
+    QFETCH(QByteArray, garbage);
+    Rig rig;
+    QVERIFY(rig.connect());
+    const qint16 sm = rig.rx.SM();
+    QSignalSpy chn(&rig.rx, &Nrd535::OnChn);
+    if (garbage.isEmpty())
+        rig.sim.injectRandomGarbage(20000, 7);
+    else
+        rig.sim.injectGarbage(garbage);
+    // Then one CR to end whatever line the garbage left open, and a real report.
+    rig.sim.injectGarbage("\r");
+    rig.sim.panelTune(7100000);
+    QTRY_COMPARE(rig.rx.Fr(), 7100000.0);
+    QVERIFY(rig.rx.Connected());
+    if (QTest::currentDataTag() != QLatin1String("binary noise")) {
+        QCOMPARE(rig.rx.SM(), sm);
+        QCOMPARE(chn.count(), 0);
+    }
+    // Still answering polls.
+    rig.sim.setFixedMeter(77);
+    rig.rx.SMUpd();
+    QTRY_COMPARE(rig.rx.SM(), qint16(77));
+}
+
+void TestNrd535::unplugThenReopen() {
+    QTemporaryDir dir;
+    const QString link = dir.filePath("nrd535");
+    Rig rig(false, false, link);
+    QVERIFY(rig.connect());
+    QSignalSpy lost(&rig.rx, &Nrd535::portLost);
+    rig.sim.stop(); // the adapter goes away
+    QVERIFY(lost.wait(5000));
+    QVERIFY(rig.rx.deviceLost());
+    QVERIFY(!rig.rx.PortOpened());
+    QVERIFY(!rig.rx.Connected());
+    QVERIFY(!rig.rx.Hook());
+    // Everything fails quietly meanwhile.
+    rig.rx.Fr(7000000);
+    rig.rx.FT(ostry::FT(2400));
+    rig.rx.Hook(true);
+    QVERIFY(!rig.rx.CHUpd(0, 1));
+    QVERIFY(!rig.rx.Disc());
+    QVERIFY(!rig.rx.Conn());
+    QCOMPARE(lost.count(), 1);
+    // While nothing is there, reopening fails.
+    QVERIFY(!rig.rx.fOpen(false));
+    // The device is back under the same name.
+    QVERIFY(rig.sim.start(link));
+    rig.rx.fClose();
+    QVERIFY(rig.rx.fOpen(false));
+    QVERIFY(!rig.rx.deviceLost());
+    QVERIFY(rig.rx.Conn());
+    rig.sim.panelTune(5000000);
+    QTRY_COMPARE(rig.rx.Fr(), 5000000.0);
+}
+
+void TestNrd535::discAndCloseTellTheReceiver() {
+    Rig rig(false, true);
+    QVERIFY(rig.connect());
+    rig.sim.clearReceivedLines();
+    QVERIFY(rig.rx.Disc());
+    QVERIFY(!rig.rx.Disc());
+    QTRY_COMPARE(rig.sim.receivedLines(), (QStringList{"I0", "H0"}));
+    QVERIFY(rig.rx.PortOpened());
+    QVERIFY(rig.rx.Conn());
+    QTRY_VERIFY(rig.sim.receivedLines().contains("I1"));
+    rig.sim.clearReceivedLines();
+    // Closing straight after the last commands must not drop them.
+    QVERIFY(rig.rx.fClose());
+    QVERIFY(!rig.rx.PortOpened());
+    QVERIFY(!rig.rx.Hook());
+    QTRY_COMPARE(rig.sim.receivedLines(), (QStringList{"I0", "H0"}));
+    QVERIFY(!rig.sim.held());
+    QVERIFY(!rig.sim.autoStatus());
+    QVERIFY(!rig.rx.fClose());
+}
+
+void TestNrd535::connIsNotReentered() {
+    Rig rig;
+    QVERIFY(rig.rx.fOpen(false));
+    int inner = -1;
+    // A host timer firing inside the handshake's waits.
+    QTimer::singleShot(50, &rig.rx, [&] { inner = rig.rx.Conn() ? 1 : 0; });
+    QVERIFY(rig.rx.Conn());
+    QCOMPARE(inner, 0);
+    QTRY_COMPARE(rig.sim.receivedLines(), (QStringList{"H", "?", "H1", "W", "M", "Q", "N", "I1"}));
+}
+
+void TestNrd535::deletedDuringConn() {
+    Rig rig;
+    auto* rx = new Nrd535;
+    rx->Baud("38400");
+    rx->Port(TestPort);
+    QVERIFY(rx->fOpen(false));
+    QTimer::singleShot(50, [rx] { delete rx; });
+    QVERIFY(!rx->Conn());
+}
+
+QTEST_MAIN(TestNrd535)
+#include "tst_nrd535.moc"
