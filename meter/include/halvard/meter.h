@@ -60,12 +60,14 @@ protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
+    bool event(QEvent* event) override;
 
 private:
     void layoutFromSize();
 
     halvard::MeterDisplay m_display;
     QColor m_backColor{Qt::black};
+    bool m_shown = true;
     qint16 m_card = -1;
     halvard::Source m_source = halvard::S_LIN;
     bool m_run = false;
