@@ -108,6 +108,8 @@ public:
     // Command lines received so far, without their CR.
     QStringList receivedLines() const { return m_lines; }
     void clearReceivedLines() { m_lines.clear(); }
+    // The master side's descriptor (-1 when stopped), for tools that watch the wire with poll().
+    int masterFd() const { return m_master; }
     // Bytes still waiting to go out (pacing).
     qsizetype pendingOutput() const { return m_out.size() - m_outPos; }
 
