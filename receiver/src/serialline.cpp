@@ -235,7 +235,8 @@ void SerialLine::onError(int error) {
     if (e != QSerialPort::ResourceError && e != QSerialPort::ReadError) return;
     if (!m_sp->isOpen()) return;
     // A vanished device keeps its descriptor readable forever: close instead of spinning.
-    m_error = QStringLiteral("Device %1 lost: %2").arg(m_sp->portName(), m_sp->errorString());
+    m_error = QStringLiteral("Device %1 was lost (adapter unplugged or line closed)")
+                  .arg(m_sp->portName());
     m_sp->close();
     m_sp->clearError();
     emit lost(m_error);
