@@ -355,23 +355,27 @@ void TestNrd535::fOpenFailure_data() {
     QTest::addColumn<int>("port");
     QTest::addColumn<QString>("device");
     QTest::addColumn<bool>("showErr");
-    QTest::newRow("missing device, quiet") << 9 << "/nonexistent/ttyX" << false;
-    QTest::newRow("missing device, shown") << 9 << "/nonexistent/ttyX" << true;
-    QTest::newRow("port 0, quiet") << 0 << "" << false;
-    QTest::newRow("port 0, shown") << 0 << "" << true;
-    QTest::newRow("unmapped 200, shown") << 200 << "" << true;
-    QTest::newRow("not a tty, shown") << 9 << "/dev/null" << true;
+    QTest::addColumn<QString>("baud");
+    QTest::newRow("missing device, quiet") << 9 << "/nonexistent/ttyX" << false << "4800";
+    QTest::newRow("missing device, shown") << 9 << "/nonexistent/ttyX" << true << "4800";
+    QTest::newRow("port 0, quiet") << 0 << "" << false << "4800";
+    QTest::newRow("port 0, shown") << 0 << "" << true << "4800";
+    QTest::newRow("unmapped 200, shown") << 200 << "" << true << "4800";
+    QTest::newRow("not a tty, shown") << 9 << "/dev/null" << true << "4800";
+    QTest::newRow("no line speed, shown") << 9 << "/dev/null" << true << "";
+    QTest::newRow("bad line speed, quiet") << 9 << "/dev/null" << false << "fast";
 }
 
 void TestNrd535::fOpenFailure() {
     QFETCH(int, port);
     QFETCH(QString, device);
     QFETCH(bool, showErr);
+    QFETCH(QString, baud);
     setPortDevice(port, device);
     Nrd535 rx;
     QStringList shown;
     rx.setMessageDisplay([&](const QString& t) { shown << t; });
-    rx.Baud("4800");
+    rx.Baud(baud);
     rx.Port(quint8(port));
     QVERIFY(!rx.fOpen(showErr));
     QVERIFY(!rx.PortOpened());

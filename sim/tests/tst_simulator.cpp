@@ -149,12 +149,14 @@ void TestSimulator::memoryChannels() {
 
 void TestSimulator::pacedOutputArrivesInPieces() {
     Simulator sim;
-    sim.setBaud(38400);
+    sim.setBaud(9600);
     QVERIFY(sim.start());
     Client c(sim.slavePath());
-    c.send("L000019"); // 20 empty records, 120 bytes: about 31 ms on the line
-    const QByteArray got = c.take(120);
-    QCOMPARE(got.size(), 120);
+    c.send("L000039"); // 40 empty records, 240 bytes: a quarter of a second on the line
+    const QByteArray got = c.take(240);
+    QCOMPARE(got.size(), 240);
+    QVERIFY(got.startsWith("L000V\r") && got.endsWith("L039V\r"));
+    // The client polls about every 10 ms, so a paced reply comes in many reads.
     QVERIFY2(c.reads > 3, qPrintable(QString::number(c.reads)));
     QCOMPARE(sim.pendingOutput(), qsizetype(0));
 }

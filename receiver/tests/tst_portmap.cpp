@@ -1,0 +1,72 @@
+// Port numbers to devices, and the one-run --port N=DEVICE override.
+
+#include <ostry/serialline.h>
+
+#include <QTest>
+
+using namespace ostry;
+
+class TestPortMap : public QObject {
+    Q_OBJECT
+private slots:
+    void cleanup() { clearPortOverrides(); }
+    void defaults_data();
+    void defaults();
+    void options_data();
+    void options();
+};
+
+void TestPortMap::defaults_data() {
+    QTest::addColumn<int>("n");
+    QTest::addColumn<QString>("device");
+    QTest::newRow("COM1") << 1 << "/dev/ttyS0";
+    QTest::newRow("COM4") << 4 << "/dev/ttyS3";
+    QTest::newRow("COM5") << 5 << "/dev/ttyUSB0";
+    QTest::newRow("COM8") << 8 << "/dev/ttyUSB3";
+    QTest::newRow("COM0") << 0 << "";
+    QTest::newRow("COM9") << 9 << "";
+    QTest::newRow("negative") << -1 << "";
+}
+
+void TestPortMap::defaults() {
+    QFETCH(int, n);
+    QFETCH(QString, device);
+    QCOMPARE(portDevice(n), device);
+    QCOMPARE(portName(n), QStringLiteral("COM%1").arg(n));
+}
+
+void TestPortMap::options_data() {
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<bool>("ok");
+    QTest::addColumn<QStringList>("left");
+    QTest::addColumn<int>("port");
+    QTest::addColumn<QString>("device");
+    // clang-format off
+    QTest::newRow("separate")    << QStringList{"prog", "--port", "3=/tmp/a", "-x"} << true  << QStringList{"prog", "-x"} << 3 << "/tmp/a";
+    QTest::newRow("joined")      << QStringList{"prog", "--port=12=/dev/pts/4"}     << true  << QStringList{"prog"} << 12 << "/dev/pts/4";
+    QTest::newRow("two, last wins") << QStringList{"prog", "--port", "1=/a", "--port", "1=/b"} << true << QStringList{"prog"} << 1 << "/b";
+    QTest::newRow("device with =") << QStringList{"prog", "--port", "2=/tmp/x=y"}   << true  << QStringList{"prog"} << 2 << "/tmp/x=y";
+    QTest::newRow("no value")    << QStringList{"prog", "--port"}                   << false << QStringList{} << 0 << "";
+    QTest::newRow("no device")   << QStringList{"prog", "--port", "3="}             << false << QStringList{} << 3 << "/dev/ttyS2";
+    QTest::newRow("port 0")      << QStringList{"prog", "--port=0=/tmp/a"}          << false << QStringList{} << 0 << "";
+    QTest::newRow("port 256")    << QStringList{"prog", "--port=256=/tmp/a"}        << false << QStringList{} << 256 << "";
+    QTest::newRow("not a number") << QStringList{"prog", "--port", "x=/tmp/a"}      << false << QStringList{} << 1 << "/dev/ttyS0";
+    QTest::newRow("program name kept") << QStringList{"--port", "--port", "4=/c"}  << true  << QStringList{"--port"} << 4 << "/c";
+    // clang-format on
+}
+
+void TestPortMap::options() {
+    QFETCH(QStringList, args);
+    QFETCH(bool, ok);
+    QFETCH(QStringList, left);
+    QFETCH(int, port);
+    QFETCH(QString, device);
+    QString error;
+    QCOMPARE(applyPortOptions(args, &error), ok);
+    QCOMPARE(error.isEmpty(), ok);
+    if (ok) QCOMPARE(args, left);
+    QCOMPARE(portDevice(port), device);
+}
+
+QTEST_APPLESS_MAIN(TestPortMap)
+#include "tst_portmap.moc"
