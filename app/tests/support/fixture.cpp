@@ -1,0 +1,148 @@
+#include "fixture.h"
+
+#include <ostry/nrd535.h>
+#include <ostry/serialline.h>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QMouseEvent>
+#include <QTest>
+
+KelvaneFixture::KelvaneFixture() {
+    setUp(Options{});
+}
+
+KelvaneFixture::KelvaneFixture(const Options& options) {
+    setUp(options);
+}
+
+void KelvaneFixture::setUp(const Options& options) {
+    if (!dir_.isValid()) {
+        QTest::qFail("no temporary folder", __FILE__, __LINE__);
+        return;
+    }
+    oldCwd_ = QDir::currentPath();
+    QDir::setCurrent(dir_.path());
+    QString error;
+    if (!sim.start(dir_.filePath(QStringLiteral("ttySIM")), &error)) {
+        QTest::qFail(qPrintable(QStringLiteral("simulator: ") + error), __FILE__, __LINE__);
+        return;
+    }
+    ostry::setPortDevice(SimPort, sim.path());
+
+    QStringList hive{QStringLiteral("REGEDIT4"), QString(),
+                     QStringLiteral("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Dunmore Software\\Kelvane]")};
+    if (options.configurePort)
+        hive << QStringLiteral("\"COM_Port\"=dword:%1").arg(SimPort, 8, 16, QLatin1Char('0'));
+    hive << options.hiveLines;
+    if (options.configurePort || !options.hiveLines.isEmpty()) {
+        QFile f(settingsPath());
+        if (!f.open(QIODevice::WriteOnly) ||
+            f.write(hive.join(QStringLiteral("\r\n")).toUtf8() + "\r\n") < 0) {
+            QTest::qFail("cannot write the hive", __FILE__, __LINE__);
+            return;
+        }
+    }
+    if (!startMain()) return;
+    if (options.connect && !connect()) return;
+    ok_ = true;
+}
+
+KelvaneFixture::~KelvaneFixture() {
+    main.reset();
+    reg.reset();
+    sim.stop();
+    ostry::clearPortOverrides();
+    if (!oldCwd_.isEmpty()) QDir::setCurrent(oldCwd_);
+}
+
+bool KelvaneFixture::startMain() {
+    main.reset();
+    reg = std::make_unique<Registry>(settingsPath());
+    reg->Load();
+    main = std::make_unique<Main>(*reg);
+    main->receiver().setMessageDisplay([this](const QString& text) { messages << text; });
+    main->ShowPortDialog = [this](Main& m) {
+        ++portDialogShown;
+        if (portDialog) portDialog(m);
+    };
+    if (!main->Load()) return false;
+    // Tests count ticks: no timer of their own.
+    main->SetTimerRunning(false);
+    main->show();
+    if (!QTest::qWaitForWindowExposed(main.get())) {
+        QTest::qFail("window not exposed", __FILE__, __LINE__);
+        return false;
+    }
+    return true;
+}
+
+bool KelvaneFixture::connect() {
+    for (int i = 0; i < 5 && !main->Connected; ++i) tick();
+    if (!main->Connected) {
+        QTest::qFail("the program did not connect to the simulator", __FILE__, __LINE__);
+        return false;
+    }
+    // The first status report ("I1" makes the receiver send one) fills the panel.
+    if (!waitFor([this] {
+            return main->FrqDigit[0]->text() != QLatin1String("-") &&
+                   main->MD->text() != QLatin1String("Mode");
+        })) {
+        QTest::qFail("no status report reached the panel", __FILE__, __LINE__);
+        return false;
+    }
+    return true;
+}
+
+void KelvaneFixture::stopMain() {
+    if (!main) return;
+    main->close();
+    main.reset();
+}
+
+void KelvaneFixture::tick(int n) {
+    for (int i = 0; i < n; ++i) {
+        main->Tick();
+        QCoreApplication::processEvents();
+    }
+}
+
+bool KelvaneFixture::waitFor(const std::function<bool()>& cond, int timeoutMs) {
+    return QTest::qWaitFor(cond, timeoutMs);
+}
+
+QStringList KelvaneFixture::takeLines() {
+    // One fd carries every line in order: once the marker arrives, so has everything before it.
+    const qsizetype before = sim.receivedLines().size();
+    if (!main || !main->receiver().Connected()) {
+        // Nothing can carry a marker: give the line a moment instead.
+        QTest::qWait(150);
+        QStringList lines = sim.receivedLines();
+        sim.clearReceivedLines();
+        return lines;
+    }
+    main->receiver().SMUpd();
+    waitFor([&] {
+        const QStringList lines = sim.receivedLines();
+        return lines.size() > before && lines.last() == QLatin1String("M");
+    });
+    QStringList lines = sim.receivedLines();
+    sim.clearReceivedLines();
+    if (!lines.isEmpty() && lines.last() == QLatin1String("M")) lines.removeLast();
+    return lines;
+}
+
+void KelvaneFixture::clearLines() {
+    takeLines();
+}
+
+void KelvaneFixture::click(QWidget* w, Qt::MouseButton button, Qt::KeyboardModifiers modifiers) {
+    QTest::mouseClick(w, button, modifiers, w->rect().center());
+}
+
+std::unique_ptr<Registry> KelvaneFixture::readHive() const {
+    auto hive = std::make_unique<Registry>(settingsPath());
+    hive->Load();
+    return hive;
+}
