@@ -53,6 +53,16 @@ QByteArray quote(const QByteArray& text) {
     return out;
 }
 
+// A value line whose data is raw bytes (only those continue on the next line).
+bool isHexValue(const QByteArray& line) {
+    QByteArray name;
+    qsizetype pos = line.trimmed().startsWith('@') ? line.indexOf('@') + 1
+                                                   : readQuoted(line.trimmed(), 0, name);
+    if (pos < 0) return false;
+    QByteArray rest = line.trimmed().mid(pos).trimmed();
+    return rest.startsWith('=') && rest.mid(1).trimmed().startsWith("hex");
+}
+
 bool parseHexBytes(const QByteArray& list, QByteArray& out) {
     out.clear();
     QByteArray trimmed = list.trimmed();
@@ -214,7 +224,7 @@ bool Registry::Parse(const QByteArray& text, QList<Section>& out, QString* error
         QByteArray line = lines[i];
         if (line.endsWith('\r')) line.chop(1);
         // Continuation lines (hex data) end with a backslash.
-        while (line.endsWith('\\') && !line.trimmed().startsWith('"') && i + 1 < lines.size()) {
+        while (line.endsWith('\\') && isHexValue(line) && i + 1 < lines.size()) {
             line.chop(1);
             QByteArray next = lines[++i];
             if (next.endsWith('\r')) next.chop(1);
