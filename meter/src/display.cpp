@@ -262,7 +262,8 @@ void MeterDisplay::Arrange(bool flat) {
             AxisLabel& l = m_labels[k++];
             l.text = QString::number(i * BinHz);
             l.centre = m_bars[i].left + m_bars[i].width / 2;
-            l.visible = !flat;
+            // Shown in both layouts: a running meter keeps its frequency axis.
+            l.visible = true;
         }
         MeterLine& t = m_ticks[i];
         t.x1 = t.x2 = m_bars[i].left;
@@ -270,7 +271,7 @@ void MeterDisplay::Arrange(bool flat) {
         t.y2 = m_frameHeight - Twips(weight * TickTwipsPerWeight);
         t.weight = weight;
         t.colour = colour;
-        t.visible = !flat;
+        t.visible = true;
     }
 
     for (int c = 0; c < ClassCount; ++c) Rescale(c);

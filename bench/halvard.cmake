@@ -1,0 +1,8 @@
+# Meter library: spectrum cost per block, and CPU cost of a running capture.
+pkg_check_modules(HALVARD_BENCH_ALSA REQUIRED IMPORTED_TARGET alsa)
+if(TARGET benchmark::benchmark)
+  add_executable(halvard_bench_spectrum ${CMAKE_CURRENT_LIST_DIR}/halvard_spectrum.cpp)
+  target_link_libraries(halvard_bench_spectrum PRIVATE halvard benchmark::benchmark)
+endif()
+add_executable(halvard_bench_capture ${CMAKE_CURRENT_LIST_DIR}/halvard_capture.cpp)
+target_link_libraries(halvard_bench_capture PRIVATE halvard Qt6::Widgets PkgConfig::HALVARD_BENCH_ALSA)
