@@ -96,9 +96,12 @@ bool KeyCommands::eventFilter(QObject* watched, QEvent* event) {
         return true;
     case QEvent::MouseButtonPress: {
         auto* mouse = static_cast<QMouseEvent*>(event);
-        // A press the controls do not take reaches the window itself; only then is it the
-        // window's right click (so one press never pastes twice on its way up).
-        if (watched == &main_ && mouse->button() == Qt::RightButton) RightClick();
+        // A right press anywhere on the window pastes, once: only where it is first delivered
+        // (the widget under the pointer), not again as it travels up to the parents.
+        if (mouse->button() == Qt::RightButton) {
+            QWidget* under = main_.childAt(main_.mapFromGlobal(mouse->globalPosition().toPoint()));
+            if (watched == (under ? under : &main_)) RightClick();
+        }
         const int box = digitBoxOf(watched);
         if (box >= 0 && mouse->button() == Qt::LeftButton) digitIndex_ = box;
         return false;
@@ -180,6 +183,10 @@ bool KeyCommands::keyDown(int key, Qt::KeyboardModifiers modifiers, bool middle)
     Nrd535& rx = main_.receiver();
     Freqs& freqs = main_.freqs();
     const double f = rx.Fr();
+    // The band plan's position may lag behind a frequency set elsewhere (front panel,
+    // another window): steps are those of the band the receiver is in.
+    bool approx = false;
+    freqs.Look(f / 1000, approx);
     switch (key) {
     case Qt::Key_Up:
     case Qt::Key_Down: {
@@ -191,7 +198,6 @@ bool KeyCommands::keyDown(int key, Qt::KeyboardModifiers modifiers, bool middle)
         }
         double down = WrapRange(f - std::round(step * factor));
         // Moving down into another band moves by that band's step instead.
-        bool approx = false;
         freqs.Look(down / 1000, approx);
         const double newStep = freqs.Step();
         if (newStep != step) down = WrapRange(f - std::round(newStep * factor));
@@ -479,6 +485,8 @@ void KeyCommands::EndDigitEditing() {
 void KeyCommands::moveBand(bool up) {
     Freqs& freqs = main_.freqs();
     main_.Polling = false; // no band tracking while the band changes
+    bool approx = false;
+    freqs.Look(main_.receiver().Fr() / 1000, approx); // from the receiver's band
     const std::string name = freqs.BandNxt(up);
     main_.Band->setText(QString::fromStdString(name));
     PaintBackground(main_.Band, LightCyan);

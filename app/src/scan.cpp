@@ -57,6 +57,7 @@ void ScanEngine::StartScan() {
         main_.ScanState = states[main_.settings.SCN_Mode];
         main_.BandDefaults = true;
         stepCount_ = 0;
+        lastTuned_ = -1;
         break;
     }
     case 4: // database records
@@ -70,6 +71,7 @@ void ScanEngine::StartScan() {
     case ModeStepping:
         main_.ScanState = StateStepping;
         stepCount_ = 0;
+        lastTuned_ = -1;
         break;
     default:
         break;
@@ -88,14 +90,20 @@ void ScanEngine::StartStepping(bool up) {
     stepUp_ = up;
     main_.ScanState = StateStepping;
     stepCount_ = 0;
+    lastTuned_ = -1;
 }
 
 void ScanEngine::Step() {
     Main& m = main_;
-    Nrd535& rx = m.receiver();
     Freqs& freqs = m.freqs();
+    double f = position();
+    if (m.ScanState != StateKnown && f >= 0) {
+        // Band edges and steps are those of the band the receiver is in. (The known scan
+        // keeps the station position the last step left.)
+        bool approx = false;
+        freqs.Look(f / 1000, approx);
+    }
     const double step = m.settings.BND_AutoST ? freqs.Step() : m.settings.SCN_Step;
-    double f = rx.Fr();
 
     switch (m.ScanState) {
     case StateBand:
@@ -195,8 +203,18 @@ void ScanEngine::orderMarks() {
     marks_[0] = -1;
 }
 
+double ScanEngine::position() {
+    const double reported = main_.receiver().Fr();
+    // The receiver's report of the last step may not be in yet (it comes with the next
+    // replies): while it still reports the frequency before that step, go on from the step.
+    if (lastTuned_ >= 0 && (reported == lastTuned_ || reported == beforeLast_)) return lastTuned_;
+    return reported;
+}
+
 void ScanEngine::tune(double hz) {
     marks_[0] = -1;
+    beforeLast_ = main_.receiver().Fr();
+    lastTuned_ = std::trunc(hz);
     main_.TuneTo(hz, true, true, true);
     stepCount_ = (stepCount_ + 1) & 0xFFFF;
 }

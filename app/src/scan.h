@@ -26,13 +26,18 @@ public:
     double Mark(int slot) const { return marks_[slot]; }
     void SetLowerMark(double hz);
     void SetUpperMark(double hz);
-    // Every tuning other than the mark scan's own step forgets the mark scan's position.
-    void ClearMarkPosition() { marks_[0] = -1; }
+    // Every tuning other than the scan's own step forgets the mark scan's position (and the
+    // scan then goes on from the receiver's frequency).
+    void ClearMarkPosition() {
+        marks_[0] = -1;
+        lastTuned_ = -1;
+    }
 
     bool StepUp() const { return stepUp_; }
     int StepCount() const { return stepCount_; }
 
 private:
+    double position();
     void tune(double hz);
     void stop();
     void orderMarks();
@@ -41,6 +46,9 @@ private:
     std::array<double, 3> marks_{-1, -1, -1};
     bool stepUp_ = true;
     int stepCount_ = 0; // 16-bit in the scan record
+    // The frequency the last step tuned, and the receiver's frequency before it (-1: none).
+    double lastTuned_ = -1;
+    double beforeLast_ = -1;
     // The band last seen by band tracking (lower and upper edge, kHz); -1 before the first.
     double trackedLow_ = -1;
     double trackedHigh_ = -1;
