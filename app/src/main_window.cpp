@@ -34,7 +34,6 @@ const QColor Yellow(255, 255, 0);
 
 constexpr int TwipsPerPixel = 15;
 constexpr int TickMs = 100;
-constexpr double MinFrequency = 1000;
 constexpr double MaxFrequency = 29999999;
 constexpr int ModeCount = 9;
 constexpr int StepIncrement = 500;
@@ -359,6 +358,9 @@ void Main::wirePanel() {
 bool Main::Load() {
     // Settings first: everything below depends on them.
     settings.Read(reg_);
+    // The key-help position is written at shutdown; read it too, so that a run which never
+    // opens that window keeps the stored place instead of writing the default over it.
+    settings.ReadHelpPosition(reg_);
 
     paint(SM, Green);
     paint(SQ, Green);

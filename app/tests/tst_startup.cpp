@@ -1,0 +1,280 @@
+// Start-up, shutdown and the link: the port dialog, settings written at shutdown and read back
+// by a second start, a receiver switched off and on, an adapter unplugged and plugged back.
+#include "comopt.h"
+#include "fixture.h"
+
+#include <fennick/freqs.h>
+#include <ostry/nrd535.h>
+#include <ostry/serialline.h>
+
+#include <QComboBox>
+#include <QFile>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSerialPort>
+#include <QTest>
+#include <ctime>
+
+namespace {
+
+QByteArray readFile(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+QString entryFor(const QComboBox* box, int port) {
+    for (int i = 0; i < box->count(); ++i)
+        if (box->itemData(i).toInt() == port) return box->itemText(i);
+    return QString();
+}
+
+double cpuSeconds() {
+    timespec ts{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+    return double(ts.tv_sec) + double(ts.tv_nsec) / 1e9;
+}
+
+} // namespace
+
+class TestStartup : public QObject {
+    Q_OBJECT
+
+private slots:
+    void firstStartAsksForThePort() {
+        KelvaneFixture::Options o;
+        o.configurePort = false;
+        int offered = -1;
+        QString entry;
+        // The dialog is answered in place of the operator, without a nested event loop.
+        auto answer = [&](Main& m) {
+            ComOpt dialog(m.settings, &m);
+            dialog.show();
+            offered = dialog.Port->count();
+            entry = entryFor(dialog.Port, KelvaneFixture::SimPort);
+            dialog.Port->setCurrentIndex(dialog.Port->findData(KelvaneFixture::SimPort));
+            dialog.ComSpd[2]->click(); // 9600
+            dialog.OK->click();
+        };
+        // The fixture starts the window in its constructor: set the answer through a first,
+        // unconnected start, then start again with it.
+        KelvaneFixture f(o);
+        QCOMPARE(f.portDialogShown, 1);
+        QVERIFY(!f.main || !f.main->Connected);
+        QVERIFY(!QFile::exists(f.settingsPath())); // ended without writing anything
+
+        f.portDialog = answer;
+        QVERIFY(f.startMain());
+        QCOMPARE(f.portDialogShown, 2);
+        QVERIFY(offered >= 1);
+        QCOMPARE(entry, QStringLiteral("COM1  (%1)").arg(f.sim.path()));
+        QCOMPARE(f.main->settings.COM_Port, KelvaneFixture::SimPort);
+        QCOMPARE(f.main->settings.COM_Speed, QStringLiteral("9600"));
+        QVERIFY(f.connect());
+        f.stopMain();
+        const auto hive = f.readHive();
+        QCOMPARE(hive->RegGet(QStringLiteral("Kelvane"), QString(), QStringLiteral("COM_Port"), -1)
+                     .toInt(),
+                 KelvaneFixture::SimPort);
+    }
+
+    void failedOpenAsksAgain() {
+        // The configured port maps to a device that does not exist.
+        QTemporaryDir elsewhere;
+        ostry::setPortDevice(3, elsewhere.filePath(QStringLiteral("ttyGone")));
+        KelvaneFixture::Options o;
+        o.configurePort = false;
+        o.hiveLines << QStringLiteral("\"COM_Port\"=dword:00000003");
+        o.connect = false;
+        KelvaneFixture f(o);
+        // No answer: the program ends after the message and one showing of the dialog.
+        QCOMPARE(f.portDialogShown, 1);
+        QCOMPARE(f.messages.size(), 1);
+        QVERIFY(f.messages[0].contains(QStringLiteral("[Port=3]")));
+
+        int asked = 0;
+        f.portDialog = [&](Main& m) {
+            ++asked;
+            QCOMPARE(m.settings.COM_Port, -1); // the failed port was dropped
+            m.settings.COM_Port = KelvaneFixture::SimPort;
+        };
+        f.messages.clear();
+        QVERIFY(f.startMain());
+        QCOMPARE(asked, 1);
+        QVERIFY(f.connect());
+    }
+
+    void portDialogMarksPorts() {
+        KelvaneFixture f;
+        QVERIFY(f.ok());
+        // Port 2 names the same device, which this program holds as port 1.
+        ostry::setPortDevice(2, f.sim.path());
+        QTemporaryDir elsewhere;
+        ostry::setPortDevice(4, elsewhere.filePath(QStringLiteral("ttyGone")));
+        {
+            ComOpt dialog(f.main->settings, f.main.get());
+            QCOMPARE(entryFor(dialog.Port, 1), QStringLiteral("COM1=  (%1)").arg(f.sim.path()));
+            QCOMPARE(entryFor(dialog.Port, 2), QStringLiteral("COM2*  (%1)").arg(f.sim.path()));
+            QCOMPARE(entryFor(dialog.Port, 4), QString()); // absent and not configured
+            QCOMPARE(dialog.Port->currentData().toInt(), 1);
+            QVERIFY(dialog.ComSpd[1]->isChecked());
+            dialog.Port->setCurrentIndex(dialog.Port->findData(2));
+            QVERIFY(dialog.Note->text().contains(QStringLiteral("in use by another program")));
+            // Cancel keeps the port; a speed clicked meanwhile stays.
+            dialog.ComSpd[3]->click();
+            dialog.Cancel->click();
+        }
+        QCOMPARE(f.main->settings.COM_Port, 1);
+        QCOMPARE(f.main->settings.COM_Speed, QStringLiteral("19200"));
+
+        // A configured port that is absent is still offered, so it can be kept.
+        f.main->settings.COM_Port = 4;
+        ComOpt dialog(f.main->settings, f.main.get());
+        QCOMPARE(entryFor(dialog.Port, 4),
+                 QStringLiteral("COM4  (%1)").arg(elsewhere.filePath(QStringLiteral("ttyGone"))));
+        QCOMPARE(dialog.Port->currentData().toInt(), 4);
+        QVERIFY(dialog.Note->text().contains(QStringLiteral("not present")));
+        dialog.OK->click();
+        QCOMPARE(f.main->settings.COM_Port, 4);
+    }
+
+    void secondProgramFindsThePortInUse() {
+        KelvaneFixture f;
+        QVERIFY(f.ok());
+        // Another program's open of the device fails while this one holds it.
+        QSerialPort other;
+        other.setPortName(f.sim.path());
+        QVERIFY(!other.open(QIODevice::ReadWrite));
+        QCOMPARE(ComOpt::PortStatus(KelvaneFixture::SimPort), ComOpt::InUse);
+        f.stopMain();
+        QCOMPARE(ComOpt::PortStatus(KelvaneFixture::SimPort), ComOpt::Free);
+    }
+
+    void shutdownWritesWhatTheNextStartReads() {
+        KelvaneFixture::Options o;
+        o.hiveLines << QStringLiteral("\"SCN_Delay\"=dword:00000000")
+                    << QStringLiteral("\"SCN_Range\"=dword:000186a0")
+                    << QStringLiteral("\"MEM_Inf5\"=\"6195000|4|0|0|old\"")
+                    << QStringLiteral("\"HelpLeft\"=dword:00000960");
+        KelvaneFixture f(o);
+        QVERIFY(f.ok());
+        Main& m = *f.main;
+        QCOMPARE(m.settings.SCN_Delay, 4);
+        QCOMPARE(m.settings.SCN_Range, 1000000.0);
+        KelvaneFixture::click(m.Auto[1]); // "BND_AutoMD" off
+        KelvaneFixture::click(m.RNG);     // next region
+        const int region = m.freqs().Region();
+        m.settings.AGC_OffAllow = false;
+        m.settings.COM_Speed = QStringLiteral("9600");
+        m.settings.SMT_Pad = QStringLiteral("my pad.log");
+        m.settings.MEM_Inf[0] = MemoryRecord{7050000, 3, 1, 0, QStringLiteral("a|b")};
+        m.settings.MEM_Inf[5].Frequency = 0; // not written: the stored row stays
+        m.settings.FLT_Inf[9] = QuickFilter{3100, QStringLiteral("Data")};
+        m.settings.IMP_Cmt[6] = 12;
+        m.move(200, 150);
+        f.stopMain();
+
+        const QByteArray text = readFile(f.settingsPath());
+        QVERIFY(text.contains("\"SCN_Delay\"=dword:00000004"));
+        QVERIFY(text.contains("\"SCN_Range\"=dword:000f4240"));
+        QVERIFY(text.contains("\"MEM_Inf5\"=\"6195000|4|0|0|old\""));
+        QVERIFY(text.contains("\"IMP_Cmt7\"=dword:0000000c"));
+        QVERIFY(text.contains("\"HelpLeft\"=dword:00000960")); // never read: kept as stored
+        QVERIFY(text.contains("\"MainWidth\"=dword:"));
+        QVERIFY(QFile::exists(f.settingsPath() + ".bak")); // the hive before this run
+
+        QVERIFY(f.startMain());
+        Main& n = *f.main;
+        QCOMPARE(n.settings.BND_AutoMD, false);
+        QCOMPARE(n.Auto[1]->palette().color(QPalette::Window), QColor(255, 0, 0));
+        QCOMPARE(n.freqs().Region(), region);
+        QCOMPARE(n.RNG->text(), QStringLiteral("R%1").arg(region + 1));
+        QCOMPARE(n.settings.AGC_OffAllow, false);
+        QCOMPARE(n.settings.COM_Speed, QStringLiteral("9600"));
+        QCOMPARE(n.settings.SMT_Pad, QStringLiteral("my pad.log"));
+        QCOMPARE(n.settings.MEM_Inf[0].Comment, QStringLiteral("a|b"));
+        QCOMPARE(n.settings.MEM_Inf[5].Comment, QStringLiteral("old"));
+        QCOMPARE(n.settings.FLT_Inf[9].Code, 3100);
+        QCOMPARE(n.settings.IMP_Cmt[6], 12);
+        QCOMPARE(n.settings.MainLeft, 200 * 15);
+        QCOMPARE(n.settings.MainTop, 150 * 15);
+        QVERIFY(f.connect());
+    }
+
+    void closingMinimisedWritesNothing() {
+        KelvaneFixture f;
+        QVERIFY(f.ok());
+        const QByteArray before = readFile(f.settingsPath());
+        f.main->settings.AGC_OffAllow = false;
+        f.main->showMinimized();
+        QTRY_VERIFY(f.main->isMinimized());
+        f.stopMain();
+        QCOMPARE(readFile(f.settingsPath()), before);
+        QVERIFY(!QFile::exists(f.settingsPath() + ".bak"));
+        // The link was still closed properly: the receiver was released.
+        QTRY_VERIFY(f.sim.receivedLines().endsWith(QStringLiteral("H0")));
+    }
+
+    void receiverOffShowsTheMaskAndOnReconnects() {
+        KelvaneFixture f;
+        QVERIFY(f.ok());
+        Main& m = *f.main;
+        KelvaneFixture::click(m.LockImg[0]); // held: a reconnection releases the hold
+        QVERIFY(m.RemoteHeld);
+        f.tick(2);
+        f.sim.setPowered(false);
+        // Let the last replies in flight arrive; from here on the receiver says nothing.
+        QTest::qWait(100);
+        int ticks = 0;
+        while (m.Connected && ticks < 10) {
+            f.tick();
+            ++ticks;
+        }
+        // Two silent ticks are noticed at the next even phase.
+        QVERIFY2(ticks <= 3, qPrintable(QString::number(ticks)));
+        QVERIFY(m.Mask->isVisible());
+
+        f.sim.setPowered(true);
+        f.sim.setIdent("535D ROM 2.11");
+        f.tick();
+        QVERIFY(m.Connected);
+        QVERIFY(!m.Mask->isVisible());
+        QVERIFY(!m.RemoteHeld);
+        QVERIFY(!m.receiver().Hook());
+        QCOMPARE(m.windowTitle(),
+                 QStringLiteral("Kelvan 0.1.0 - Receiver Module [NRD535D Rev. 535D ROM 2.11]"));
+    }
+
+    void unpluggedAdapterIsReportedOnceAndComesBack() {
+        KelvaneFixture f;
+        QVERIFY(f.ok());
+        Main& m = *f.main;
+        const QString device = f.sim.path();
+        f.sim.stop(); // the device node disappears: an unplugged adapter
+        QTRY_VERIFY(!m.Connected);
+        QVERIFY(m.Mask->isVisible());
+        QVERIFY(!m.LinkLostMessage().isEmpty());
+        QVERIFY(m.LinkLostMessage().contains(device));
+
+        // No busy loop while the device is gone, and the message is not repeated.
+        const double cpuBefore = cpuSeconds();
+        for (int i = 0; i < 20; ++i) {
+            f.tick();
+            QTest::qWait(50);
+        }
+        const double cpu = cpuSeconds() - cpuBefore;
+        QVERIFY2(cpu < 0.5, qPrintable(QStringLiteral("%1 s of CPU").arg(cpu)));
+        QCOMPARE(m.findChildren<QMessageBox*>().size(), 1);
+
+        // The adapter comes back under the same name.
+        QVERIFY(f.sim.start(device));
+        for (int i = 0; i < 40 && !m.Connected; ++i) f.tick();
+        QVERIFY(m.Connected);
+        QVERIFY(!m.Mask->isVisible());
+        QTRY_VERIFY(m.LinkLostMessage().isEmpty()); // closed on reconnection
+    }
+};
+
+QTEST_MAIN(TestStartup)
+#include "tst_startup.moc"
