@@ -1,4 +1,5 @@
 # Meter library: spectrum cost per block, and CPU cost of a running capture.
+find_package(PkgConfig REQUIRED)
 pkg_check_modules(HALVARD_BENCH_ALSA REQUIRED IMPORTED_TARGET alsa)
 if(TARGET benchmark::benchmark)
   add_executable(halvard_bench_spectrum ${CMAKE_CURRENT_LIST_DIR}/halvard_spectrum.cpp)
