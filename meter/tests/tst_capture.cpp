@@ -6,6 +6,7 @@
 #include <halvard/meter.h>
 #include <halvard/sound.h>
 
+#include <QImage>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -124,9 +125,11 @@ private slots:
         Sound::SetPcmOverride(QStringLiteral("halvard_failing"));
         Recorder rec;
         QVERIFY(Sound::StartCapture(&rec, &rec, 0));
-        QTest::qWait(1500);
+        // The plugin fails after a few blocks (four here), well within two seconds.
+        QTRY_VERIFY(!rec.blocks.empty());
+        QTest::qWait(2000);
         const size_t seen = rec.blocks.size();
-        QVERIFY(seen < 10);
+        QVERIFY(seen < 15);
         QTest::qWait(500);
         QCOMPARE(rec.blocks.size(), seen);
         QVERIFY(Sound::IsOpen());
@@ -272,6 +275,13 @@ private slots:
             return d.SideBars()[0].visible && d.SideBars()[0].height > 0 && d.SideBars()[1].visible;
         };
         QTRY_VERIFY(toneShown());
+        // What is painted is what the display holds.
+        const QImage shot = meter.grab().toImage();
+        const auto& bar = d.Bars()[8];
+        const int x = bar.left + bar.width / 2;
+        QCOMPARE(shot.pixelColor(x, d.FrameHeight() - 1), bar.colour);
+        QCOMPARE(shot.pixelColor(x, bar.top + bar.height / 2), bar.colour);
+        QCOMPARE(shot.pixelColor(x, 1), meter.BackColor());
         // The peak side bar is in use: solid, with its separator.
         QVERIFY(!d.SideBars()[0].crossFill);
         QVERIFY(d.Separators()[0].visible);
