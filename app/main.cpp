@@ -4,6 +4,7 @@
 #include "registry.h"
 
 #include <nrd535sim/simulator.h>
+#include <ostry/nrd535.h>
 #include <ostry/serialline.h>
 
 #include <QApplication>
@@ -157,7 +158,13 @@ int main(int argc, char** argv) {
         // Wait for the link and a few status reports, then grab the window.
         QObject::connect(&window, &Main::linkChanged, &window, [&window, screenshot](bool up) {
             if (!up) return;
-            QTimer::singleShot(1500, &window, [&window, screenshot] {
+            // Let the band tracking fill the panel, then hold the receiver so the picture
+            // shows the setting buttons enabled.
+            QTimer::singleShot(1000, &window, [&window] {
+                window.receiver().Hook(true);
+                window.SetLinkHeld(true);
+            });
+            QTimer::singleShot(1800, &window, [&window, screenshot] {
                 const bool ok = window.grab().save(screenshot);
                 if (!ok)
                     print(stderr, QStringLiteral("kelvane: cannot write %1\n").arg(screenshot));
