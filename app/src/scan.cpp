@@ -7,6 +7,7 @@
 #include <ostry/nrd535.h>
 
 #include <QLabel>
+#include <algorithm>
 #include <cmath>
 #include <span>
 
@@ -40,7 +41,19 @@ constexpr int ModeStepping = 255;
 
 } // namespace
 
-ScanEngine::ScanEngine(Main& main) : main_(main) {}
+ScanEngine::ScanEngine(Main& main) : main_(main) {
+    forget();
+}
+
+void ScanEngine::ClearMarkPosition() {
+    marks_[0] = -1;
+    forget();
+}
+
+void ScanEngine::forget() {
+    lastTuned_ = -1;
+    recent_.fill(-2); // matches no reported frequency
+}
 
 void ScanEngine::StartScan() {
     if (main_.ScanState != 0) {
@@ -57,7 +70,7 @@ void ScanEngine::StartScan() {
         main_.ScanState = states[main_.settings.SCN_Mode];
         main_.BandDefaults = true;
         stepCount_ = 0;
-        lastTuned_ = -1;
+        forget();
         break;
     }
     case 4: // database records
@@ -71,7 +84,7 @@ void ScanEngine::StartScan() {
     case ModeStepping:
         main_.ScanState = StateStepping;
         stepCount_ = 0;
-        lastTuned_ = -1;
+        forget();
         break;
     default:
         break;
@@ -90,7 +103,7 @@ void ScanEngine::StartStepping(bool up) {
     stepUp_ = up;
     main_.ScanState = StateStepping;
     stepCount_ = 0;
-    lastTuned_ = -1;
+    forget();
 }
 
 void ScanEngine::Step() {
@@ -205,16 +218,24 @@ void ScanEngine::orderMarks() {
 
 double ScanEngine::position() {
     const double reported = main_.receiver().Fr();
-    // The receiver's report of the last step may not be in yet (it comes with the next
-    // replies): while it still reports the frequency before that step, go on from the step.
-    if (lastTuned_ >= 0 && (reported == lastTuned_ || reported == beforeLast_)) return lastTuned_;
+    // The receiver's reports trail the steps by a tick or more (they queue behind the polls):
+    // while it reports a frequency this scan tuned, go on from the last step. Any other
+    // frequency was set by someone else, and the scan goes on from there.
+    if (lastTuned_ >= 0 && std::find(recent_.begin(), recent_.end(), reported) != recent_.end())
+        return lastTuned_;
     return reported;
+}
+
+void ScanEngine::remember(double hz) {
+    recent_[recentNext_] = hz;
+    recentNext_ = (recentNext_ + 1) % recent_.size();
 }
 
 void ScanEngine::tune(double hz) {
     marks_[0] = -1;
-    beforeLast_ = main_.receiver().Fr();
+    if (lastTuned_ < 0) remember(main_.receiver().Fr()); // where the scan started
     lastTuned_ = std::trunc(hz);
+    remember(lastTuned_);
     main_.TuneTo(hz, true, true, true);
     stepCount_ = (stepCount_ + 1) & 0xFFFF;
 }

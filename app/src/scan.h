@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 
 class Main;
 
@@ -28,16 +29,16 @@ public:
     void SetUpperMark(double hz);
     // Every tuning other than the scan's own step forgets the mark scan's position (and the
     // scan then goes on from the receiver's frequency).
-    void ClearMarkPosition() {
-        marks_[0] = -1;
-        lastTuned_ = -1;
-    }
+    void ClearMarkPosition();
 
     bool StepUp() const { return stepUp_; }
     int StepCount() const { return stepCount_; }
 
 private:
+    // Forgets the scan's own position: the next step starts from the receiver's frequency.
+    void forget();
     double position();
+    void remember(double hz);
     void tune(double hz);
     void stop();
     void orderMarks();
@@ -46,9 +47,11 @@ private:
     std::array<double, 3> marks_{-1, -1, -1};
     bool stepUp_ = true;
     int stepCount_ = 0; // 16-bit in the scan record
-    // The frequency the last step tuned, and the receiver's frequency before it (-1: none).
+    // The frequency the last step tuned (-1: none since the scan started or someone else
+    // tuned), and the last frequencies this scan tuned, with the one it started from.
     double lastTuned_ = -1;
-    double beforeLast_ = -1;
+    std::array<double, 16> recent_;
+    size_t recentNext_ = 0;
     // The band last seen by band tracking (lower and upper edge, kHz); -1 before the first.
     double trackedLow_ = -1;
     double trackedHigh_ = -1;

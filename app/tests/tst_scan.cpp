@@ -38,6 +38,7 @@ private slots:
     void firstStepsAndWrap();
     void pacing_data();
     void pacing();
+    void stepsAheadOfReports();
     void escStopsAndRestores();
     void refusedStarts_data();
     void refusedStarts();
@@ -144,6 +145,24 @@ void TestScan::pacing() {
     }
     QCOMPARE(tuned.size(), ticks / delay);
     for (qsizetype i = 1; i < tuned.size(); ++i) QCOMPARE(tuned[i] - tuned[i - 1], delay);
+}
+
+void TestScan::stepsAheadOfReports() {
+    KelvaneFixture::Options options;
+    options.hiveLines = NoBandDefaults() << Dword("SCN_Delay", 1);
+    KelvaneFixture fx(options);
+    QVERIFY(ScanReady(fx, 9410000));
+    Type(fx, "SB");
+    // The next tick follows as soon as the receiver answered anything (so the link stays up),
+    // well before its report of the step: the reports fall behind the steps.
+    for (int i = 0; i < 10; ++i) {
+        fx.tick();
+        QVERIFY(KelvaneFixture::waitFor([&] { return fx.main->EventCount > 0; }));
+    }
+    QStringList expected;
+    for (int i = 1; i <= 10; ++i)
+        expected << QStringLiteral("F%1").arg(9410000 + 5000 * i, 8, 10, QChar(u'0'));
+    QCOMPARE(TuneLines(fx.takeLines()), expected);
 }
 
 void TestScan::escStopsAndRestores() {
