@@ -26,6 +26,7 @@ private slots:
     void digitBoxes();
     void wheel_data();
     void wheel();
+    void regionAndKnownStations();
     void pendingLetterIndicator();
     void lockAndUnlock();
     void helpWindow();
@@ -343,6 +344,39 @@ void TestKeys::wheel() {
         QVERIFY(fx.main->scan().StepUp());
         QVERIFY(!fx.main->PanelLocked); // the stepping scan leaves the panel free
     }
+}
+
+void TestKeys::regionAndKnownStations() {
+    KelvaneFixture::Options options;
+    options.hiveLines = NoBandDefaults();
+    KelvaneFixture fx(options);
+    QVERIFY(Ready(fx, 162000, false));
+    Main& m = *fx.main;
+    // Band tracking runs while the receiver is not held.
+    fx.tick(2);
+    QVERIFY(Hold(fx));
+
+    QCOMPARE(m.RNG->text(), QStringLiteral("R2"));
+    Type(fx, "r");
+    QCOMPARE(m.RNG->text(), QStringLiteral("R3"));
+
+    // No known list chosen yet: refused.
+    int beeps = m.BeepCount;
+    QCOMPARE(Type(fx, "{S-+}"), QStringList{});
+    QCOMPARE(m.BeepCount, beeps + 1);
+
+    // With the broadcast list chosen: its next and previous stations.
+    m.settings.KWN_Sel = QList<int>(20, 0);
+    m.settings.KWN_Sel[0] = 19;
+    m.settings.KWN_Sel[1] = 1;
+    beeps = m.BeepCount;
+    QCOMPARE(Type(fx, "{S-+}"), QStringList{"F00183000"});
+    QCOMPARE(m.CHN->text(), QStringLiteral("00-002"));
+    QCOMPARE(m.LblCHN->text(), QStringLiteral("Kf"));
+    QCOMPARE(Type(fx, "{S--}"), QStringList{"F00162000"});
+    QCOMPARE(m.CHN->text(), QStringLiteral("00-001"));
+    QVERIFY(m.Band->text().contains(QStringLiteral("France Inter")));
+    QCOMPARE(m.BeepCount, beeps);
 }
 
 void TestKeys::pendingLetterIndicator() {
