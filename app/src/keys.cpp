@@ -550,22 +550,15 @@ void KeyCommands::RightClick() {
 
 void KeyCommands::toggleSpectrum() {
     Meter* meter = main_.meter();
-    if (!meter) {
-        main_.WarnBeep();
-        return;
-    }
+    const bool show = meter && !meter->Show();
     // The display only shows while the capture runs.
-    const bool show = !meter->Show() && meter->Run();
-    if (!show && !meter->Show()) {
+    if (!meter || (show && !meter->Run())) {
         main_.WarnBeep();
         return;
     }
     meter->Show(show);
-    if (main_.MeterArea) {
-        const int grow = main_.MeterArea->sizeHint().height();
-        main_.MeterArea->setVisible(show);
-        main_.resize(main_.width(), main_.height() + (show ? grow : -grow));
-    }
+    if (main_.MeterArea) main_.MeterArea->setVisible(show);
+    main_.adjustSize(); // the window grows or shrinks by the spectrum area
 }
 
 // ---- The wheel ----------------------------------------------------------------------------

@@ -43,6 +43,7 @@ constexpr std::array singleKeyRows{
     KeyHelpRow{"Exchange", "Ctrl+C", "copy the frequency (kHz) to the clipboard"},
     KeyHelpRow{"Exchange", "Ctrl+V", "tune to the frequency (kHz) on the clipboard"},
     KeyHelpRow{"Exchange", "Right click", "as Ctrl+V"},
+    KeyHelpRow{"Audio", "A", "open or close the spectrum display (while the sound card runs)"},
     KeyHelpRow{"Frequency", "0-9 . ,", "type a frequency in kHz (three decimals at most)"},
     KeyHelpRow{"Frequency", "Enter", "tune to the typed or displayed frequency"},
     KeyHelpRow{"Frequency", "Backspace", "remove the last typed character"},
