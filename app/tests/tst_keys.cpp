@@ -4,6 +4,7 @@
 #include "tst_keys_support.h"
 
 #include "keys.h"
+#include "keys_table.h"
 #include "minihelp.h"
 #include "scan.h"
 
@@ -432,11 +433,22 @@ void TestKeys::helpWindow() {
     QCOMPARE(help.pos(), QPoint(TwipsToPixels(1440, &help), TwipsToPixels(2880, &help)));
     // The keys go back to the main window.
     QCOMPARE(fx.main->focusWidget(), fx.main->Dummy);
-    // Moving it is what shutdown stores.
-    help.move(help.pos() + QPoint(30, 0));
-    QCOMPARE(fx.main->settings.HelpLeft, help.LeftTwips());
+    // It lists the commands that work, and only those.
+    const QString html = MiniHelp::Html();
+    for (const CommandRow& row : Commands()) {
+        const QString keys = QStringLiteral(">%1%2<").arg(QChar(row.prefix), QChar(row.second));
+        QVERIFY2(html.contains(keys) == row.built, qPrintable(keys));
+    }
     QTest::keyClick(&help, Qt::Key_Escape);
     QVERIFY(!help.isVisible());
+
+    // Where the operator leaves it is stored at shutdown.
+    Type(fx, "{F1}");
+    help.move(help.pos() + QPoint(30, 0));
+    const int left = help.LeftTwips();
+    QVERIFY(left != 1440);
+    fx.stopMain();
+    QCOMPARE(fx.readHive()->RegGet("Kelvane", QString(), "HelpLeft", 0).toInt(), left);
 }
 
 QTEST_MAIN(TestKeys)
