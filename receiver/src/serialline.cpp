@@ -4,6 +4,7 @@
 #include <QHash>
 #include <QMetaObject>
 #include <QSerialPort>
+#include <QTimer>
 
 namespace ostry {
 
@@ -84,8 +85,18 @@ QString portOptionHelp() {
     return QStringLiteral("--port N=DEVICE   use DEVICE as serial port N (COMN) for this run");
 }
 
-SerialLine::SerialLine(QObject* parent) : QObject(parent), m_sp(new QSerialPort(this)) {
+SerialLine::SerialLine(QObject* parent)
+    : QObject(parent), m_sp(new QSerialPort(this)), m_straggler(new QTimer(this)) {
     m_sp->setReadBufferSize(m_inputBuffer);
+    // The last one or two characters of a burst never reach the threshold on their own; they
+    // are handed over once the line has been quiet for a moment instead of waiting for the
+    // next reply to push them out.
+    m_straggler->setSingleShot(true);
+    m_straggler->setInterval(StragglerMs);
+    connect(m_straggler, &QTimer::timeout, this, [this] {
+        if (m_threshold > 0 && !m_notifyQueued && m_sp->isOpen() && m_sp->bytesAvailable() > 0)
+            emit received();
+    });
     connect(m_sp, &QSerialPort::readyRead, this, &SerialLine::onReadyRead);
     connect(m_sp, &QSerialPort::errorOccurred, this,
             [this](QSerialPort::SerialPortError e) { onError(int(e)); });
@@ -216,7 +227,11 @@ void SerialLine::onReadyRead() {
 
 void SerialLine::notifyIfDue() {
     if (m_threshold <= 0 || m_notifyQueued || !m_sp->isOpen()) return;
-    if (m_sp->bytesAvailable() < m_threshold) return;
+    if (m_sp->bytesAvailable() < m_threshold) {
+        if (m_sp->bytesAvailable() > 0) m_straggler->start();
+        return;
+    }
+    m_straggler->stop();
     // Always through the event loop, never from inside the caller (the handler switches the
     // threshold back on at its end).
     m_notifyQueued = true;

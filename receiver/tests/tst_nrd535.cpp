@@ -115,6 +115,7 @@ private slots:
     void fOpenFailure();
     void badInput_data();
     void badInput();
+    void shortTailIsNotStranded();
     void unplugThenReopen();
     void discAndCloseTellTheReceiver();
     void connIsNotReentered();
@@ -422,6 +423,20 @@ void TestNrd535::badInput() {
     rig.sim.setFixedMeter(77);
     rig.rx.SMUpd();
     QTRY_COMPARE(rig.rx.SM(), qint16(77));
+}
+
+// A reply whose last characters trickle in below the receive threshold, with nothing after it
+// (the end of a dump): they still reach the driver.
+void TestNrd535::shortTailIsNotStranded() {
+    Rig rig;
+    QVERIFY(rig.connect());
+    QSignalSpy chn(&rig.rx, &Nrd535::OnChn);
+    rig.sim.injectGarbage("L00712009410000");
+    QTest::qWait(100);
+    rig.sim.injectGarbage("0\r");
+    QTRY_COMPARE(chn.count(), 1);
+    QCOMPARE(chn.at(0).at(1).value<qint16>(), qint16(7));
+    QCOMPARE(chn.at(0).at(3).toDouble(), 9410000.0);
 }
 
 void TestNrd535::unplugThenReopen() {

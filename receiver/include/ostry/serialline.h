@@ -12,6 +12,7 @@
 #include <QStringList>
 
 class QSerialPort;
+class QTimer;
 
 namespace ostry {
 
@@ -42,6 +43,7 @@ class OSTRY_EXPORT SerialLine : public QObject {
 public:
     // Input buffer the control asks for; the read buffer is bounded by it.
     static constexpr int DefaultInputBuffer = 54;
+    static constexpr int StragglerMs = 30;
 
     explicit SerialLine(QObject* parent = nullptr);
     ~SerialLine() override;
@@ -88,6 +90,7 @@ private:
     int m_threshold = 0;
     int m_inputBuffer = DefaultInputBuffer;
     bool m_notifyQueued = false;
+    QTimer* m_straggler;
     QString m_error;
 };
 
