@@ -432,7 +432,7 @@ bool Main::Load() {
     showRegion();
     STP[0]->setText(QString::number(TuningStep));
     ClearChannelLabels();
-    CmdBox->setEnabled(false);
+    CmdBox->setReadOnly(true);
     LblSTP[0]->setText(QString(QChar(0x2194)));                          // left-right arrow
     LblSTP[1]->setText(QString(QChar(0x2191)) + QString(QChar(0x2193))); // up, down
     Mask->setVisible(true);
@@ -472,7 +472,9 @@ void Main::Unload() {
 
 void Main::closeEvent(QCloseEvent* event) {
     Unload();
-    if (linkLostBox_) linkLostBox_->close();
+    // The program's other windows (key help, messages) go with the main window.
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w != this && w->isVisible() && !w->isAncestorOf(this)) w->close();
     event->accept();
 }
 

@@ -85,7 +85,7 @@ bool KelvaneFixture::connect() {
         return false;
     }
     // The first status report ("I1" makes the receiver send one) fills the panel.
-    if (!waitFor([this] {
+    if (!waitTicking([this] {
             return main->FrqDigit[0]->text() != QLatin1String("-") &&
                    main->MD->text() != QLatin1String("Mode");
         })) {
@@ -110,6 +110,15 @@ void KelvaneFixture::tick(int n) {
 
 bool KelvaneFixture::waitFor(const std::function<bool()>& cond, int timeoutMs) {
     return QTest::qWaitFor(cond, timeoutMs);
+}
+
+bool KelvaneFixture::waitTicking(const std::function<bool()>& cond, int maxTicks) {
+    for (int i = 0; i < maxTicks; ++i) {
+        // As the timer does: the next tick comes 100 ms after the last one.
+        if (waitFor(cond, 100)) return true;
+        tick();
+    }
+    return cond();
 }
 
 QStringList KelvaneFixture::takeLines() {

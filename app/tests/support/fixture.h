@@ -53,6 +53,10 @@ public:
     void tick(int n = 1);
     // Lets the event loop run until cond holds (at most timeoutMs).
     static bool waitFor(const std::function<bool()>& cond, int timeoutMs = 5000);
+    // Waits as the running program does: one tick (with its polls) every 100 ms until cond
+    // holds, at most maxTicks ticks. A reply's last one or two characters are read only when
+    // more arrive (the receive threshold is three), so waits on a reply need the polls.
+    bool waitTicking(const std::function<bool()>& cond, int maxTicks = 30);
 
     // The command lines the simulator received since the last call, without their CR. Waits
     // until everything the program wrote so far has arrived (a poll is sent as an end marker
