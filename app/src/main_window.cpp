@@ -127,6 +127,15 @@ Main::Main(Registry& reg, QWidget* parent)
     setWindowTitle(ProgramTitle);
     buildPanel();
     wirePanel();
+    // A port that does not open says why, and what to do about it.
+    rx_->setMessageDisplay([this](const QString& text) {
+        const int port = rx_->Port();
+        const ComOpt::Status status = ComOpt::PortStatus(port);
+        QString message = text;
+        if (status == ComOpt::NoPermission || status == ComOpt::InUse || status == ComOpt::Absent)
+            message += QStringLiteral("\n\n") + ComOpt::StatusAdvice(port, status, false);
+        QMessageBox::warning(this, ProgramTitle, message);
+    });
     scan_ = std::make_unique<ScanEngine>(*this);
     keys_ = new KeyCommands(*this);
     if (!keys_->parent()) keys_->setParent(this);
