@@ -1,6 +1,7 @@
 // The receiver panel against the simulator: what it shows and what its clicks send.
 #include "fixture.h"
 
+#include <fennick/freqs.h>
 #include <ostry/nrd535.h>
 
 #include <QTest>
@@ -185,6 +186,36 @@ private slots:
         KelvaneFixture::click(f.main->STP[0], Qt::MouseButton(button));
         QCOMPARE(f.main->TuningStep, expected);
         if (button != Qt::RightButton) QCOMPARE(f.main->STP[0]->text(), QString::number(expected));
+    }
+
+    void bandAndRegionClicksFollowTheBandPlan() {
+        KelvaneFixture f;
+        QVERIFY(f.ok());
+        Main& m = *f.main;
+        KelvaneFixture::click(m.LockImg[0]);
+        QVERIFY(m.RemoteHeld);
+        f.clearLines();
+        // A copy of the program's plan, stepped alongside.
+        Freqs plan = m.freqs();
+        const QString name = QString::fromStdString(plan.BandNxt(true));
+        const qint64 start = qint64(plan.BandFrq() * 1000);
+
+        KelvaneFixture::click(m.Band);
+        QCOMPARE(m.Band->text(), name);
+        QVERIFY(m.Polling);
+        const QStringList lines = f.takeLines();
+        QVERIFY2(lines.contains(QStringLiteral("F%1").arg(start, 8, 10, QLatin1Char('0'))),
+                 qPrintable(lines.join(QLatin1Char(' '))));
+        QString digits;
+        for (QLineEdit* d : m.FrqDigit) digits += d->text();
+        QCOMPARE(digits, QStringLiteral("%1").arg(start, 8, 10, QLatin1Char('0')));
+
+        const int region = m.freqs().Region();
+        KelvaneFixture::click(m.RNG);
+        QCOMPARE(m.freqs().Region(), (region + 1) % 3);
+        QCOMPARE(m.RNG->text(), QStringLiteral("R%1").arg((region + 1) % 3 + 1));
+        KelvaneFixture::click(m.RNG, Qt::RightButton);
+        QCOMPARE(m.freqs().Region(), (region + 1) % 3);
     }
 
     void autoFlagsToggleAndRepaint() {
