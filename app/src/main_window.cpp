@@ -423,8 +423,10 @@ bool Main::Load() {
         onScreen |= screen->availableGeometry().contains(pos + QPoint(20, 20));
     if (onScreen || QGuiApplication::screens().isEmpty()) move(pos);
 
-    // Memory file, noise survey and the database link join here when they are built.
+    // Seam: "default.mem", when it exists in the working directory, is loaded into the
+    // channel table here, once memory files are built.
     ChannelsChanged = false;
+    // Seam: the noise survey named by "SMT_Log" is read here, once the noise window is built.
 
     TuningStep = StepIncrement;
     FilterPosition = -1;
@@ -449,6 +451,7 @@ bool Main::Load() {
 
     Polling = true;
     SetTimerRunning(true);
+    // Seam: the database link starts here, once it is built.
 
     meter_->Show(false);
     meter_->Card(qint16(settings.SND_Crd));
@@ -476,7 +479,7 @@ void Main::Unload() {
     settings.MainHeight = frame.height() * TwipsPerPixel;
     settings.RNG_Default = freqs_->Region();
     settings.Write(reg_);
-    // The channel table is saved here once memory files are built.
+    // Seam: the channel table is saved here when it changed, once memory files are built.
 }
 
 void Main::closeEvent(QCloseEvent* event) {
