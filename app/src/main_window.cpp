@@ -662,7 +662,7 @@ void Main::TuneTo(double frequency, bool setReceiver, bool lookBand, bool lookNo
             const std::string name = freqs_->Look(frequency / 1000, flagged);
             showBandLabel(QString::fromStdString(name), flagged);
         }
-        if (freqs_->Changed()) {
+        if (BandEntered()) {
             STP[1]->setText(QString::number(freqs_->Step()));
             ApplyBandDefaults();
             // The scratch pad and log search joins here (lookNotes).
@@ -672,6 +672,17 @@ void Main::TuneTo(double frequency, bool setReceiver, bool lookBand, bool lookNo
     }
     ShowDigits(frequency);
     if (setReceiver || !RemoteHeld) ClearChannelLabels();
+}
+
+bool Main::BandEntered() {
+    const double low = freqs_->BandFrq();
+    const double high = freqs_->Last();
+    const int region = freqs_->Region();
+    const bool entered = low != bandLow_ || high != bandHigh_ || region != bandRegion_;
+    bandLow_ = low;
+    bandHigh_ = high;
+    bandRegion_ = region;
+    return entered;
 }
 
 void Main::ShowDigits(double frequency) {
@@ -931,7 +942,7 @@ void Main::RNG_Click() {
     if (!clickAllowed(false)) return;
     freqs_->RegionNxt();
     showRegion();
-    if (freqs_->Changed()) {
+    if (BandEntered()) {
         showBandLabel(QString::fromStdString(freqs_->BandNam()), false);
         STP[1]->setText(QString::number(freqs_->Step()));
         ApplyBandDefaults();

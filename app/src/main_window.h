@@ -122,6 +122,9 @@ public:
     void SetDbLinked(bool linked);
     void StopScan();
     void ApplyBandDefaults();
+    // True once each time the band plan's position moves to another band or region. The band
+    // plan's own change flag stays set once anything moved, so it cannot tell a new band.
+    bool BandEntered();
     // apply true sends the code to the receiver; false repaints the control from it.
     void ShowMode(int code, bool apply);
     void ShowFilter(int code, bool apply);
@@ -233,6 +236,10 @@ private:
     void applyOnTop();
 
     QMessageBox* linkLostBox_ = nullptr;
+    // The band last seen by BandEntered (lower and upper edge, kHz; region); -1 before the first.
+    double bandLow_ = -1;
+    double bandHigh_ = -1;
+    int bandRegion_ = -1;
     int savedPort_ = -1;
     bool inTick_ = false;
     bool loaded_ = false;

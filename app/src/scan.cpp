@@ -183,14 +183,7 @@ void ScanEngine::TrackBand() {
     const std::string name = freqs.Look(f / 1000, approx);
     m.Band->setText(QString::fromStdString(name));
     PaintBackground(m.Band, approx ? LightOrange : LightCyan);
-    // Defaults only when a new band is entered; the position flag of the band plan stays set
-    // once anything moved, so it cannot tell.
-    const bool entered = freqs.BandFrq() != trackedLow_ || freqs.Last() != trackedHigh_ ||
-                         freqs.Region() != trackedRegion_;
-    trackedLow_ = freqs.BandFrq();
-    trackedHigh_ = freqs.Last();
-    trackedRegion_ = freqs.Region();
-    if (!entered) return;
+    if (!m.BandEntered()) return;
     m.STP[1]->setText(QString::number(freqs.Step()));
     if (m.settings.BND_AutoMD || m.settings.BND_AutoFT) {
         rx.Hook(true);

@@ -52,8 +52,4 @@ private:
     double lastTuned_ = -1;
     std::array<double, 16> recent_;
     size_t recentNext_ = 0;
-    // The band last seen by band tracking (lower and upper edge, kHz); -1 before the first.
-    double trackedLow_ = -1;
-    double trackedHigh_ = -1;
-    int trackedRegion_ = -1;
 };

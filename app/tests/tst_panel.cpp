@@ -4,6 +4,7 @@
 #include <fennick/freqs.h>
 #include <ostry/nrd535.h>
 
+#include <QRegularExpression>
 #include <QTest>
 
 using nrd535sim::RxSettings;
@@ -64,6 +65,31 @@ private slots:
         QVERIFY2(m.windowTitle().endsWith(QStringLiteral(" Rev. 535D SIM 1.00]")),
                  qPrintable(m.windowTitle()));
         QCOMPARE(m.FilterPosition, 0); // taken from the first report after connecting
+    }
+
+    // Tuning inside a band sends only the frequency; entering another band also sends the band's
+    // mode and filter, once.
+    void bandDefaultsOnlyOnEnteringABand() {
+        KelvaneFixture f;
+        QVERIFY(f.ok());
+        Main& m = *f.main;
+        m.settings.BND_AutoMD = true;
+        m.settings.BND_AutoFT = true;
+        RxSettings s;
+        s.hz = 7050000;
+        QVERIFY(prepare(f, s, true));
+        m.TuneTo(7060000, true, true, true);
+        f.clearLines();
+        m.TuneTo(7070000, true, true, true);
+        m.TuneTo(7080000, true, true, true);
+        QCOMPARE(f.takeLines(), QStringList({"F07070000", "F07080000"}));
+        m.TuneTo(9410000, true, true, true); // a broadcast band
+        m.TuneTo(9420000, true, true, true);
+        const QStringList lines = f.takeLines();
+        // The band's settings go out once, ahead of the first frequency only.
+        QVERIFY2(lines.size() > 2, qPrintable(lines.join(u' ')));
+        QVERIFY(lines.filter(QRegularExpression("^F")).size() == 2);
+        QCOMPARE(lines.mid(lines.size() - 2), QStringList({"F09410000", "F09420000"}));
     }
 
     void sMeterColourFollowsThreshold_data() {
