@@ -135,12 +135,16 @@ bool Nrd535::Conn() {
     m_st.MD = m_st.FT = m_st.AG = m_st.AT = m_st.SQ = -1;
     m_st.NB = m_st.SM = -1;
     RxBuf.clear();
+    // Whatever is still waiting (reports of an earlier session, a reply that came too late) would
+    // be read as the answers below.
+    Serial->readAll();
 
     if (!SendCmd(QByteArrayLiteral("H"))) return false;
     if (!waitPumping(AnswerWaitMs)) return false;
     const QByteArray remote = Serial->readAll();
     if (remote.isEmpty()) return false;
 
+    Serial->readAll();
     if (!SendCmd(QByteArrayLiteral("?"))) return false;
     if (!waitPumping(AnswerWaitMs)) return false;
     QByteArray id = Serial->readAll();

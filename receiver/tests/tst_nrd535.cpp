@@ -116,6 +116,7 @@ private slots:
     void badInput_data();
     void badInput();
     void shortTailIsNotStranded();
+    void staleInputBeforeConn();
     void unplugThenReopen();
     void discAndCloseTellTheReceiver();
     void connIsNotReentered();
@@ -437,6 +438,19 @@ void TestNrd535::shortTailIsNotStranded() {
     QTRY_COMPARE(chn.count(), 1);
     QCOMPARE(chn.at(0).at(1).value<qint16>(), qint16(7));
     QCOMPARE(chn.at(0).at(3).toDouble(), 9410000.0);
+}
+
+// Reports still waiting from before (a reconnect after the receiver went quiet) are not taken for
+// the handshake's answers.
+void TestNrd535::staleInputBeforeConn() {
+    Rig rig(true);
+    QVERIFY(rig.rx.fOpen(false));
+    rig.sim.injectGarbage("I002070000000\rM045\r");
+    QTest::qWait(50);
+    QVERIFY(rig.rx.Conn());
+    QCOMPARE(rig.rx.RomId(), QStringLiteral("535D SIM 1.00"));
+    // The receiver was held: the handshake releases it first.
+    QTRY_VERIFY(rig.sim.receivedLines().contains(QStringLiteral("I0")));
 }
 
 void TestNrd535::unplugThenReopen() {
