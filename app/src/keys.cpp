@@ -1,4 +1,5 @@
 #include "keys.h"
+#include "panel_colours.h"
 
 #include "keys_table.h"
 #include "main_window.h"
@@ -19,21 +20,9 @@
 #include <cmath>
 #include <span>
 
+using namespace panel;
+
 namespace {
-
-const QColor Peach(255, 224, 192);
-const QColor Green(0, 255, 0);
-const QColor Red(255, 0, 0);
-const QColor LightCyan(128, 255, 255);
-
-// Panel colours are palette backgrounds, as the panel paints them.
-void PaintBackground(QWidget* w, const QColor& c) {
-    QPalette p = w->palette();
-    p.setColor(QPalette::Window, c);
-    p.setColor(QPalette::WindowText, Qt::black);
-    w->setPalette(p);
-    w->setAutoFillBackground(true);
-}
 
 bool IsModifierKey(int key) {
     return key == Qt::Key_Shift || key == Qt::Key_Control || key == Qt::Key_Alt ||

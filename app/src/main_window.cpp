@@ -1,4 +1,5 @@
 #include "main_window.h"
+#include "panel_colours.h"
 
 #include "comopt.h"
 #include "keys.h"
@@ -23,14 +24,9 @@
 #include <QVBoxLayout>
 #include <cmath>
 
-namespace {
+using namespace panel;
 
-// Panel colours.
-const QColor Green(0, 255, 0);
-const QColor Red(255, 0, 0);
-const QColor LightCyan(128, 255, 255);
-const QColor LightOrange(255, 192, 128);
-const QColor Yellow(255, 255, 0);
+namespace {
 
 constexpr int TwipsPerPixel = 15;
 constexpr int TickMs = 100;
@@ -40,14 +36,6 @@ constexpr int StepIncrement = 500;
 constexpr double StepLimit = 75000;
 // While the port's device is gone, try to open it again every this many ticks.
 constexpr int ReopenEveryTicks = 10;
-
-void paint(QWidget* w, const QColor& c) {
-    QPalette p = w->palette();
-    p.setColor(QPalette::Window, c);
-    p.setColor(QPalette::WindowText, Qt::black);
-    w->setPalette(p);
-    w->setAutoFillBackground(true);
-}
 
 QPixmap lockPicture(bool closed) {
     QPixmap pm(20, 22);
@@ -195,7 +183,7 @@ void Main::buildPanel() {
     // The frequency frame: digits, band and region, steps, automatic flags, link pictures.
     FrqFrame = new QFrame(this);
     static_cast<QFrame*>(FrqFrame)->setFrameShape(QFrame::StyledPanel);
-    paint(FrqFrame, QColor(24, 24, 24));
+    PaintBackground(FrqFrame, QColor(24, 24, 24));
     auto* grid = new QGridLayout(FrqFrame);
     grid->setContentsMargins(6, 6, 6, 6);
     grid->setHorizontalSpacing(4);
@@ -230,7 +218,7 @@ void Main::buildPanel() {
 
     Mask = new QLabel(QStringLiteral("No link to the receiver"), digits);
     static_cast<QLabel*>(Mask)->setAlignment(Qt::AlignCenter);
-    paint(Mask, QColor(64, 64, 64));
+    PaintBackground(Mask, QColor(64, 64, 64));
     {
         QPalette p = Mask->palette();
         p.setColor(QPalette::WindowText, QColor(255, 192, 128));
@@ -371,16 +359,16 @@ bool Main::Load() {
     // opens that window keeps the stored place instead of writing the default over it.
     settings.ReadHelpPosition(reg_);
 
-    paint(SM, Green);
-    paint(SQ, Green);
-    paint(DIMInf, Red);
-    paint(RNG, LightCyan);
-    paint(Band, LightCyan);
-    paint(CHN, Yellow);
-    paint(LblCHN, Yellow);
+    PaintBackground(SM, Green);
+    PaintBackground(SQ, Green);
+    PaintBackground(DIMInf, Red);
+    PaintBackground(RNG, LightCyan);
+    PaintBackground(Band, LightCyan);
+    PaintBackground(CHN, Yellow);
+    PaintBackground(LblCHN, Yellow);
     for (int i = 0; i < 2; ++i) {
-        paint(STP[size_t(i)], LightOrange);
-        paint(LblSTP[size_t(i)], LightOrange);
+        PaintBackground(STP[size_t(i)], LightOrange);
+        PaintBackground(LblSTP[size_t(i)], LightOrange);
     }
     ShowAutoFlags();
 
@@ -788,17 +776,17 @@ void Main::ShowAttenuator(int code, bool apply) {
 
 void Main::ShowSquelch(int value) {
     SQ->setText(rx_->SQDesc(ostry::ONOFF(value)));
-    paint(SQ, value != 0 ? Red : Green);
+    PaintBackground(SQ, value != 0 ? Red : Green);
 }
 
 void Main::ShowSMeter(int value) {
     SM->setText(rx_->SMDesc(qint16(value)));
     if (ScanState == 1)
-        paint(SM, LightCyan);
+        PaintBackground(SM, LightCyan);
     else if (value >= settings.SMT_Sql)
-        paint(SM, LightOrange);
+        PaintBackground(SM, LightOrange);
     else
-        paint(SM, Green);
+        PaintBackground(SM, Green);
 }
 
 void Main::ResetSMeterStats() {
@@ -834,8 +822,8 @@ void Main::WarnBeep() {
 }
 
 void Main::ShowAutoFlags() {
-    paint(Auto[0], settings.BND_AutoFT ? Green : Red);
-    paint(Auto[1], settings.BND_AutoMD ? Green : Red);
+    PaintBackground(Auto[0], settings.BND_AutoFT ? Green : Red);
+    PaintBackground(Auto[1], settings.BND_AutoMD ? Green : Red);
 }
 
 void Main::ClearChannelLabels() {
@@ -855,15 +843,15 @@ void Main::showRegion() {
 
 void Main::showBandLabel(const QString& name, bool flagged) {
     Band->setText(name);
-    paint(Band, flagged ? LightOrange : LightCyan);
+    PaintBackground(Band, flagged ? LightOrange : LightCyan);
 }
 
 bool Main::eventFilter(QObject* watched, QEvent* event) {
     if (watched == Dummy) {
         if (event->type() == QEvent::FocusIn)
-            paint(DIMInf, RemoteHeld ? Green : Red);
+            PaintBackground(DIMInf, RemoteHeld ? Green : Red);
         else if (event->type() == QEvent::FocusOut)
-            paint(DIMInf, Red);
+            PaintBackground(DIMInf, Red);
     }
     return QWidget::eventFilter(watched, event);
 }

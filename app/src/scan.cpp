@@ -1,4 +1,5 @@
 #include "scan.h"
+#include "panel_colours.h"
 
 #include "keys_entry.h"
 #include "main_window.h"
@@ -11,19 +12,9 @@
 #include <cmath>
 #include <span>
 
+using namespace panel;
+
 namespace {
-
-const QColor LightCyan(128, 255, 255);
-const QColor LightOrange(255, 192, 128);
-
-// Panel colours are palette backgrounds, as the panel paints them.
-void PaintBackground(QWidget* w, const QColor& c) {
-    QPalette p = w->palette();
-    p.setColor(QPalette::Window, c);
-    p.setColor(QPalette::WindowText, Qt::black);
-    w->setPalette(p);
-    w->setAutoFillBackground(true);
-}
 
 // Scan states.
 constexpr int StateBand = 3;
