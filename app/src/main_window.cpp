@@ -545,6 +545,11 @@ void Main::Tick() {
             Mask->hide();
             rx_->Hook(RemoteHeld);
             meter_->Start(true);
+            // The handshake kept the event loop busy, so the next tick may follow at once, before
+            // any reply to the first polls can have been read: judge silence only after two
+            // more ticks, on events counted since now.
+            EventCount = 0;
+            silenceGrace_ = 2;
             if (linkLostBox_) linkLostBox_->close();
             emit linkChanged(true);
         } else {
@@ -566,7 +571,9 @@ void Main::Tick() {
 
     if (Phase % 2 == 0 && !RemoteHeld) scan_->TrackBand();
 
-    if (Phase % 2 == 0 && Connected) {
+    if (silenceGrace_ > 0) {
+        --silenceGrace_;
+    } else if (Phase % 2 == 0 && Connected) {
         if (EventCount == 0) {
             Connected = false;
             rx_->Disc();

@@ -242,6 +242,8 @@ private:
     int bandRegion_ = -1;
     int savedPort_ = -1;
     bool inTick_ = false;
+    // Ticks left before the silence check may judge a fresh link (see Tick).
+    int silenceGrace_ = 0;
     bool loaded_ = false;
     bool unloaded_ = false;
 };

@@ -246,6 +246,38 @@ private slots:
                  QStringLiteral("Kelvan 0.1.0 - Receiver Module [NRD535D Rev. 535D ROM 2.11]"));
     }
 
+    void freshLinkIsNotJudgedBeforeItsReplies_data() {
+        QTest::addColumn<int>("phase");
+        QTest::newRow("connect on an even phase") << 0;
+        QTest::newRow("connect on an odd phase") << 1;
+        QTest::newRow("connect as the phase wraps") << 15;
+    }
+
+    void freshLinkIsNotJudgedBeforeItsReplies() {
+        // The handshake holds the tick for 400 ms, so the running timer's next tick comes at
+        // once, before any reply to the first polls has been read. The link must survive it.
+        QFETCH(int, phase);
+        KelvaneFixture::Options options;
+        options.connect = false;
+        KelvaneFixture f(options);
+        QVERIFY(f.ok());
+        Main& m = *f.main;
+        m.Phase = phase;
+        m.Tick();
+        QVERIFY(m.Connected);
+        m.Tick(); // the overdue tick, with no event handled in between
+        QVERIFY(m.Connected);
+        for (int i = 0; i < 6; ++i) { // then a tick every 100 ms, as the timer runs
+            QTest::qWait(100);
+            f.tick();
+        }
+        QVERIFY(m.Connected);
+        QVERIFY(!m.Mask->isVisible());
+        const QStringList lines = f.takeLines();
+        QVERIFY2(!lines.contains(QStringLiteral("I0")), qPrintable(lines.join(QLatin1Char(' '))));
+        QCOMPARE(lines.count(QStringLiteral("H")), 1); // one handshake, no reconnection
+    }
+
     void unpluggedAdapterIsReportedOnceAndComesBack() {
         KelvaneFixture f;
         QVERIFY(f.ok());
