@@ -307,7 +307,17 @@ Registry::LoadResult Registry::Load() {
     dirty_ = false;
     noSave_ = false;
     QString error;
-    if (QFileInfo::exists(path_)) {
+    const QFileInfo info(path_);
+    if (info.exists() && !info.isFile()) {
+        // A folder or a device given by mistake: neither read (a FIFO would block) nor moved.
+        noSave_ = true;
+        result.kind = LoadResult::Reset;
+        result.message = QStringLiteral("The settings file %1 is not a file; the default settings "
+                                        "are used and will not be saved in this session.")
+                             .arg(path_);
+        return result;
+    }
+    if (info.exists()) {
         if (readFile(path_, sections_, &error)) {
             result.kind = LoadResult::Loaded;
             return result;

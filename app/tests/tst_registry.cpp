@@ -8,6 +8,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/stat.h>
+
 namespace {
 
 const QString App = QStringLiteral("Kelvane");
@@ -320,6 +322,38 @@ private slots:
         Registry again(path);
         QCOMPARE(again.Load().kind, Registry::LoadResult::Loaded);
         QCOMPARE(again.RegGet(App, QString(), QStringLiteral("COM_Port"), -1).toInt(), 7);
+    }
+
+    void pathThatIsNoFileIsLeftAlone_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("folder") << QStringLiteral("folder");
+        QTest::newRow("fifo") << QStringLiteral("fifo");
+    }
+    void pathThatIsNoFileIsLeftAlone() {
+        // "--settings ~/radio" naming a folder by mistake must not move the user's folder, and a
+        // named pipe must not hang the start.
+        QFETCH(QString, kind);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("k.reg"));
+        if (kind == QLatin1String("folder")) {
+            QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("k.reg")));
+            QVERIFY(writeFile(path + QStringLiteral("/inside"), "keep"));
+        } else {
+            QCOMPARE(mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        }
+        QVERIFY(writeFile(path + ".bak", hive({"\"COM_Port\"=dword:00000003"})));
+        Registry reg(path);
+        const Registry::LoadResult result = reg.Load();
+        QCOMPARE(result.kind, Registry::LoadResult::Reset);
+        QVERIFY(result.keptAside.isEmpty());
+        QVERIFY(result.message.contains(path));
+        QVERIFY(!reg.RegSave(App, QString(), QStringLiteral("COM_Port"), 7));
+        const QFileInfo after(path);
+        QVERIFY(after.exists() && !after.isFile());
+        if (kind == QLatin1String("folder"))
+            QCOMPARE(readFile(path + QStringLiteral("/inside")), QByteArray("keep"));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("k.reg.bak")});
+        QCOMPARE(readFile(path + ".bak"), hive({"\"COM_Port\"=dword:00000003"}));
     }
 
     void savesAreAtomicWithABackup() {
