@@ -11,12 +11,42 @@
 #include <QDateTime>
 #include <QDir>
 #include <QMessageBox>
+#include <QSocketNotifier>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <csignal>
 #include <cstdio>
 #include <memory>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace {
+
+// A stop request from outside (kill, logout, Ctrl+C in the terminal) closes the window as the
+// operator does, so the receiver is released and the settings are written. The handler only
+// writes a byte; the event loop does the rest.
+int stopPipe[2] = {-1, -1};
+
+void onStopSignal(int) {
+    const char c = 1;
+    [[maybe_unused]] const ssize_t n = ::write(stopPipe[1], &c, 1);
+}
+
+void closeOnStopSignals(QWidget* window) {
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, stopPipe) != 0) return;
+    auto* notifier = new QSocketNotifier(stopPipe[0], QSocketNotifier::Read, window);
+    QObject::connect(notifier, &QSocketNotifier::activated, window, [window] {
+        char buf[16];
+        while (::read(stopPipe[0], buf, sizeof buf) > 0) {
+        }
+        window->close();
+    });
+    struct sigaction sa {};
+    sa.sa_handler = onStopSignal;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = SA_RESTART;
+    for (int sig : {SIGTERM, SIGINT, SIGHUP}) ::sigaction(sig, &sa, nullptr);
+}
 
 // The port the built-in simulator is mapped to for --simulate.
 constexpr int SimulatedPort = 1;
@@ -149,6 +179,7 @@ int main(int argc, char** argv) {
     if (simulate) window.ForcedPort = SimulatedPort;
     if (!window.Load()) return 0;
     window.show();
+    closeOnStopSignals(&window);
     stamp("SHOWN");
     QObject::connect(&window, &Main::linkChanged, &window, [](bool up) {
         if (up) stamp("CONNECTED");

@@ -6,6 +6,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <csignal>
+
 namespace {
 
 struct Run {
@@ -81,6 +83,50 @@ private slots:
         QCOMPARE(reg.RegGet(QStringLiteral("Kelvane"), QString(), QStringLiteral("COM_Port"), 99)
                      .toInt(),
                  -1);
+        QCOMPARE(
+            reg.RegGet(QStringLiteral("Kelvane"), QString(), QStringLiteral("COM_Speed"), QString())
+                .toString(),
+            QStringLiteral("4800"));
+    }
+
+    void stopSignalShutsDownCleanly_data() {
+        QTest::addColumn<int>("signal");
+        QTest::newRow("SIGTERM") << int(SIGTERM);
+        QTest::newRow("SIGINT") << int(SIGINT);
+        QTest::newRow("SIGHUP") << int(SIGHUP);
+    }
+    void stopSignalShutsDownCleanly() {
+        // kill, Ctrl+C or a logout: the receiver is released and the settings are written, as
+        // when the window is closed.
+        QFETCH(int, signal);
+        QTemporaryDir dir;
+        const QString settings = dir.filePath(QStringLiteral("k.reg"));
+        QProcess p;
+        p.setWorkingDirectory(dir.path());
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("KELVANE_TIMING"), QStringLiteral("1"));
+        p.setProcessEnvironment(env);
+        p.start(QStringLiteral(KELVANE_BINARY), {"--simulate", "--settings", settings});
+        QByteArray out;
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                p.waitForReadyRead(50);
+                out += p.readAllStandardOutput();
+                return out.contains("KELVANE_CONNECTED") || p.state() == QProcess::NotRunning;
+            },
+            20000));
+        QVERIFY2(out.contains("KELVANE_CONNECTED"), out.constData());
+        QVERIFY(!QFile::exists(settings));
+        ::kill(pid_t(p.processId()), signal);
+        if (!p.waitForFinished(15000)) {
+            p.kill();
+            p.waitForFinished();
+            QFAIL("the program did not end on the signal");
+        }
+        QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(p.exitCode(), 0);
+        Registry reg(settings);
+        QCOMPARE(reg.Load().kind, Registry::LoadResult::Loaded);
         QCOMPARE(
             reg.RegGet(QStringLiteral("Kelvane"), QString(), QStringLiteral("COM_Speed"), QString())
                 .toString(),
