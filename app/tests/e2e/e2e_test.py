@@ -52,6 +52,20 @@ class Wire:
                 out.append(parts[2].split("   (")[0])
         return out
 
+    def settle(self, quiet=0.6, timeout=10.0):
+        """Waits until no line other than the periodic polls has arrived for `quiet` seconds
+        (band tracking may hold and release the receiver on its own just after connecting)."""
+        def others():
+            return sum(1 for line in self.lines() if line not in ("W", "M", "Q", "N"))
+        last = [others(), time.monotonic()]
+
+        def calm():
+            n = others()
+            if n != last[0]:
+                last[0], last[1] = n, time.monotonic()
+            return time.monotonic() - last[1] >= quiet
+        check(wait_until(calm, timeout), "the link never settled: %s" % self.lines()[-12:])
+
     def wait_for(self, line, after=0, timeout=10.0):
         """Index of the first `line` at or after index `after`, waiting for it."""
         def look():
@@ -131,12 +145,15 @@ def run(binary, tmp):
         check(got, "caption without the revision: %r" % xdisplay.xdotool("getwindowname",
                                                                            str(main)))
         handshake = wire.wait_for("I1")
-        check(wire.lines()[:3] == ["H", "?", "H1"] or wire.lines()[:2] == ["H", "?"],
-              "handshake: %s" % wire.lines()[:8])
+        # Ask the remote state and the identity, take remote control, poll, reports on.
+        check(wire.lines()[:8] == ["H", "?", "H1", "W", "M", "Q", "N", "I1"],
+              "handshake: %s" % wire.lines()[:10])
 
         # Remote control, a typed frequency and a mode command.
+        wire.settle()
+        pressed = len(wire.lines())
         xdisplay.keys(main, "u")
-        held = wire.wait_for("H1", after=handshake + 1)
+        held = wire.wait_for("H1", after=max(pressed, handshake + 1))
         xdisplay.keys(main, "7", "1", "2", "5", "period", "5", "Return")
         tuned = wire.wait_for("F07125500", after=held)
         xdisplay.keys(main, "m", "u")

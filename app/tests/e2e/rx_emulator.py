@@ -18,7 +18,7 @@ non-printing characters escaped); every reply as `time TX <line>`.
 
 Control lines (written to the --control FIFO): "silent" (answer nothing), "on" (answer again),
 "unplug" (close the terminal, remove the link), "plug" (a new terminal under the same link),
-"garbage" (send noise), "quit".
+"garbage" (send noise), "knob HZ" (the front-panel knob tunes), "smeter RAW", "quit".
 """
 
 import argparse
@@ -234,6 +234,11 @@ class Emulator:
                 self.plug()
         elif line == "garbage":
             self.send(b"\x00\xffI12\r?\rXYZZY" + b"A" * 40 + b"\r")
+        elif line.startswith("knob "):
+            # The operator turns the receiver's own tuning knob.
+            self.rx.freq = int(line.split()[1])
+            if self.rx.auto:
+                self.send(self.rx.status())
         elif line.startswith("smeter "):
             self.rx.smeter = int(line.split()[1])
         elif line == "quit":
