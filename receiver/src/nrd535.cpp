@@ -286,17 +286,18 @@ ostry::FT Nrd535::FT() {
 }
 void Nrd535::FT(ostry::FT value) {
     if (!m_Connected || value == m_st.FT) return;
-    FTBusy = true;
     qint32 v = value;
     if (v > m_st.BWH) v = Wide;
-    if (v < m_BWL) {
-        if (v > 4) v = Narrow;
-    } else {
+    if (v < m_BWL && v > 4) v = Narrow;
+    // A negative value or 4 names neither a filter nor a bandwidth. Nothing goes to the
+    // receiver then, so nothing may be stored or reported as its filter either.
+    if (v < 0 || (v > Aux && v < m_BWL)) return;
+    FTBusy = true;
+    if (v >= m_BWL) {
         // A continuous bandwidth between the narrow and wide nominal ones.
         SendCmd(encodeDigitCommand(wire::FilterCmd, v <= 2100 ? 1 : 0));
         SendCmd(encodeWidth(v));
-    }
-    if (v >= 0 && v <= 3) {
+    } else {
         SendCmd(encodeDigitCommand(wire::FilterCmd, v));
         if (v == Inter) SendCmd(wire::WidthCmd + QByteArray::number(m_st.BWI));
         if (v == Wide) SendCmd(wire::WidthCmd + QByteArray::number(m_st.BWH));

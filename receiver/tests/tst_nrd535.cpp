@@ -108,6 +108,7 @@ private slots:
     void commandLines_data();
     void commandLines();
     void settersIdleUntilConnected();
+    void filterAndBlankerSettersReportAtOnce_data();
     void filterAndBlankerSettersReportAtOnce();
     void statusReportsReachTheHost();
     void channelDump();
@@ -256,22 +257,82 @@ void TestNrd535::settersIdleUntilConnected() {
     QCOMPARE(int(rig.rx.FT()), 0);
 }
 
+// The FT and NB setters store what they sent and raise OnUpd at once. While one of them runs, the
+// matching poll stays unsent: from the host's OnUpd handler and, for FT, from whatever the event
+// pass after it runs. Polls go out again once the setter has returned.
+void TestNrd535::filterAndBlankerSettersReportAtOnce_data() {
+    QTest::addColumn<QString>("setter");
+    QTest::addColumn<QStringList>("lines");
+    QTest::addColumn<int>("ft");
+    QTest::addColumn<int>("nb");
+    QTest::addColumn<int>("updates");
+    QTest::addColumn<bool>("pumped");
+    // Connected with FT unknown (-1) and NB 0. Each setter is followed by FTUpd and NBUpd.
+    // clang-format off
+    QTest::newRow("FT bandwidth") << "FT 2400" << QStringList{"B0", "W2400", "N", "N", "W", "N"} << 2400 << 0 << 1 << true;
+    QTest::newRow("FT Inter")     << "FT 1"    << QStringList{"B1", "W2200", "N", "N", "W", "N"} << 1    << 0 << 1 << true;
+    QTest::newRow("FT wide")      << "FT 7000" << QStringList{"B0", "W5500", "N", "N", "W", "N"} << 0    << 0 << 1 << true;
+    QTest::newRow("FT narrow")    << "FT 100"  << QStringList{"B2", "N", "N", "W", "N"}          << 2    << 0 << 1 << true;
+    QTest::newRow("FT 4")         << "FT 4"    << QStringList{"W", "N"}                          << -1   << 0 << 0 << false;
+    QTest::newRow("FT negative")  << "FT -2"   << QStringList{"W", "N"}                          << -1   << 0 << 0 << false;
+    QTest::newRow("NB 2")         << "NB 2"    << QStringList{"N2", "W", "W", "N"}               << -1   << 2 << 1 << false;
+    QTest::newRow("NB 3")         << "NB 3"    << QStringList{"W", "N"}                          << -1   << 0 << 0 << false;
+    // clang-format on
+}
+
 void TestNrd535::filterAndBlankerSettersReportAtOnce() {
+    QFETCH(QString, setter);
+    QFETCH(QStringList, lines);
+    QFETCH(int, ft);
+    QFETCH(int, nb);
+    QFETCH(int, updates);
+    QFETCH(bool, pumped);
     Rig rig;
     QVERIFY(rig.connect());
-    QSignalSpy upd(&rig.rx, &Nrd535::OnUpd);
-    rig.rx.FT(ostry::FT(2400));
-    QCOMPARE(upd.count(), 1);
-    QCOMPARE(upd.at(0).at(2).value<ostry::FT>(), ostry::FT(2400));
-    QVERIFY(rig.rx.IsModFT());
-    QVERIFY(!rig.rx.IsModFT());
-    rig.rx.NB(2);
-    QCOMPARE(upd.count(), 2);
-    QCOMPARE(upd.at(1).at(5).value<qint16>(), qint16(2));
-    QCOMPARE(rig.rx.NB(), qint16(2));
-    // A wide value is kept as the code it selects.
-    rig.rx.FT(ostry::FT(7000));
-    QCOMPARE(int(rig.rx.FT()), int(ostry::Wide));
+    QTRY_COMPARE(rig.rx.NB(), qint16(0));
+    QCOMPARE(int(rig.rx.FT()), -1);
+    rig.rx.IsModFT();
+    rig.rx.IsModNB();
+    rig.sim.clearReceivedLines();
+
+    bool inSetter = false;
+    bool ranInside = false;
+    QList<QVariantList> inside; // OnUpd raised while the setter runs
+    QObject::connect(&rig.rx, &Nrd535::OnUpd, &rig.rx,
+                     [&](double fr, ostry::MD, ostry::FT f, ostry::AG, ostry::ONOFF, qint16 n) {
+                         if (!inSetter) return;
+                         inside << QVariantList{fr, int(f), int(n)};
+                         rig.rx.FTUpd();
+                         rig.rx.NBUpd();
+                     });
+    const QStringList got = rig.linesOf([&] {
+        // Posted before the setter: runs in the setter's event pass, if it has one.
+        QMetaObject::invokeMethod(
+            &rig.rx,
+            [&] {
+                if (!inSetter || ranInside) return;
+                ranInside = true;
+                rig.rx.FTUpd();
+                rig.rx.NBUpd();
+            },
+            Qt::QueuedConnection);
+        inSetter = true;
+        call(rig.rx, setter);
+        inSetter = false;
+        rig.rx.FTUpd();
+        rig.rx.NBUpd();
+    });
+    QCOMPARE(got, lines);
+    QCOMPARE(ranInside, pumped);
+    QCOMPARE(inside.size(), updates);
+    if (updates) {
+        QCOMPARE(inside[0][1].toInt(), ft);
+        QCOMPARE(inside[0][2].toInt(), nb);
+    }
+    QCOMPARE(rig.rx.IsModFT(), setter.startsWith("FT") && updates > 0);
+    QCOMPARE(rig.rx.IsModNB(), setter.startsWith("NB") && updates > 0);
+    QCOMPARE(int(rig.rx.FT()), ft);
+    QCOMPARE(int(rig.rx.NB()), nb);
 }
 
 void TestNrd535::statusReportsReachTheHost() {
