@@ -539,9 +539,9 @@ void Main::Tick() {
         if (Connected) {
             QString caption = ProgramTitle;
             if (caption.endsWith(QLatin1Char(']'))) caption.chop(1);
-            if (!rx_->RomId().isEmpty())
-                caption += QStringLiteral(" Rev. ") + rx_->RomId() + QLatin1Char(']');
-            setWindowTitle(caption);
+            // The bracket closes whether or not the receiver gave a usable revision.
+            if (!rx_->RomId().isEmpty()) caption += QStringLiteral(" Rev. ") + rx_->RomId();
+            setWindowTitle(caption + QLatin1Char(']'));
             Mask->hide();
             rx_->Hook(RemoteHeld);
             meter_->Start(true);

@@ -246,6 +246,26 @@ private slots:
                  QStringLiteral("Kelvan 0.1.0 - Receiver Module [NRD535D Rev. 535D ROM 2.11]"));
     }
 
+    void captionShowsTheRevision_data() {
+        QTest::addColumn<QString>("ident");
+        QTest::addColumn<QString>("caption");
+        const QString base = QStringLiteral("Kelvan 0.1.0 - Receiver Module [NRD535D");
+        QTest::newRow("revision") << QStringLiteral("535D ROM 2.11")
+                                  << base + QStringLiteral(" Rev. 535D ROM 2.11]");
+        QTest::newRow("not a 535 answer") << QStringLiteral("XYZ 1.0") << base + QLatin1Char(']');
+    }
+    void captionShowsTheRevision() {
+        QFETCH(QString, ident);
+        QFETCH(QString, caption);
+        KelvaneFixture::Options options;
+        options.connect = false;
+        KelvaneFixture f(options);
+        QVERIFY(f.ok());
+        f.sim.setIdent(ident.toLatin1());
+        QVERIFY(f.connect());
+        QCOMPARE(f.main->windowTitle(), caption);
+    }
+
     void freshLinkIsNotJudgedBeforeItsReplies_data() {
         QTest::addColumn<int>("phase");
         QTest::newRow("connect on an even phase") << 0;
