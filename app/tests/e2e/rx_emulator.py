@@ -136,6 +136,7 @@ class Emulator:
     def __init__(self, args):
         self.args = args
         self.rx = Receiver(args.identity, not args.lenient)
+        self.rx.remote = self.rx.auto = args.left_on
         self.log = open(args.log, "a", buffering=1) if args.log else None
         self.silent = False
         self.master = -1
@@ -283,6 +284,9 @@ def main():
     p.add_argument("--control", help="FIFO that takes control lines")
     p.add_argument("--identity", default="535D Ver 1.10", help="answer to '?'")
     p.add_argument("--baud", type=int, default=4800, help="pace replies at this speed (0: at once)")
+    p.add_argument("--left-on", action="store_true",
+                   help="start under remote control with automatic status on, as a receiver "
+                        "left by a program that was killed")
     p.add_argument("--lenient", action="store_true",
                    help="accept settings while not under remote control")
     args = p.parse_args()
