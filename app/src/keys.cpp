@@ -320,8 +320,10 @@ bool KeyCommands::KeyPress(int key, const QString& text, Qt::KeyboardModifiers m
             main_.WarnBeep();
         break;
     case ')':
+        // Only the frequency goes back: the receiver keeps its mode and filter, and its report
+        // repaints the digits.
         if (quickStore_ >= MinTuneHz && main_.Connected)
-            tune(quickStore_);
+            rx.Fr(quickStore_);
         else
             main_.WarnBeep();
         break;

@@ -9,6 +9,7 @@ namespace {
 constexpr std::array commandRows{
     CommandRow{'M', 'R', CommandKind::Mode, 0, true, "mode RTTY"},
     CommandRow{'M', 'W', CommandKind::Mode, 1, true, "mode CW"},
+    CommandRow{'M', 'C', CommandKind::Mode, 1, true, "mode CW (as MW)"},
     CommandRow{'M', 'U', CommandKind::Mode, 2, true, "mode USB"},
     CommandRow{'M', 'L', CommandKind::Mode, 3, true, "mode LSB"},
     CommandRow{'M', 'A', CommandKind::Mode, 4, true, "mode AM"},

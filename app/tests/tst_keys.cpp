@@ -20,6 +20,7 @@ private slots:
     void refused_data();
     void refused();
     void stepEntry();
+    void quickStoreReturnsOnlyTheFrequency();
     void markSwap();
     void clipboard_data();
     void clipboard();
@@ -80,6 +81,7 @@ void TestKeys::sequences_data() {
     QTest::newRow("return with nothing kept") << f << ")" << QStringList{} << 1;
     QTest::newRow("MU") << f << "MU" << QStringList{"D2"} << 0;
     QTest::newRow("mw lower case") << f << "mw" << QStringList{"D1"} << 0;
+    QTest::newRow("MC as the key help names CW") << f << "MC" << QStringList{"D1"} << 0;
     QTest::newRow("MR") << f << "MR" << QStringList{"D0"} << 0;
     QTest::newRow("ML") << f << "ML" << QStringList{"D3"} << 0;
     QTest::newRow("MF") << f << "MF" << QStringList{"D5"} << 0;
@@ -173,6 +175,17 @@ void TestKeys::stepEntry() {
     QCOMPARE(Type(fx, "0{Left}"), QStringList{});
     QCOMPARE(fx.main->BeepCount, beeps + 1);
     QCOMPARE(fx.main->TuningStep, 2500.0);
+}
+
+void TestKeys::quickStoreReturnsOnlyTheFrequency() {
+    // With the band plan's defaults on, ")" from another band sends the kept frequency and
+    // nothing else: the receiver keeps the mode and filter it has.
+    KelvaneFixture fx;
+    QVERIFY(Ready(fx, 9410000));
+    QCOMPARE(Type(fx, "("), QStringList{});
+    const QStringList away = Type(fx, "14100{Enter}");
+    QVERIFY2(away.size() > 1, qPrintable(away.join(' '))); // the new band's mode went out too
+    QCOMPARE(Type(fx, ")"), QStringList{"F09410000"});
 }
 
 void TestKeys::markSwap() {
