@@ -458,15 +458,17 @@ void Main::Unload() {
     rx_->Disc();
     rx_->fClose();
     while (QApplication::overrideCursor()) QApplication::restoreOverrideCursor();
-    if (isMinimized()) return;
-    if (ForcedPort >= 1) settings.COM_Port = savedPort_;
-    const QRect frame = frameGeometry();
-    settings.MainLeft = frame.left() * TwipsPerPixel;
-    settings.MainTop = frame.top() * TwipsPerPixel;
-    settings.MainWidth = frame.width() * TwipsPerPixel;
-    settings.MainHeight = frame.height() * TwipsPerPixel;
-    settings.RNG_Default = freqs_->Region();
-    settings.Write(reg_);
+    // A minimised window writes no setting; the channel table below is saved all the same.
+    if (!isMinimized()) {
+        if (ForcedPort >= 1) settings.COM_Port = savedPort_;
+        const QRect frame = frameGeometry();
+        settings.MainLeft = frame.left() * TwipsPerPixel;
+        settings.MainTop = frame.top() * TwipsPerPixel;
+        settings.MainWidth = frame.width() * TwipsPerPixel;
+        settings.MainHeight = frame.height() * TwipsPerPixel;
+        settings.RNG_Default = freqs_->Region();
+        settings.Write(reg_);
+    }
     // Seam: the channel table is saved here when it changed, once memory files are built.
 }
 

@@ -26,7 +26,8 @@ struct Row {
 };
 
 // The persisted settings: value name, type, field, default, read at start. The known-list
-// selection and the two list families are handled after this table.
+// selection and the two list families are handled after this table. Window positions are read
+// as 32-bit: a window on a second screen lies beyond 32767 twips.
 // clang-format off
 const Row Table[] = {
     {"WIN_OnTop",     Kind::B, &Settings::WIN_OnTop,     true,                     true},
@@ -60,12 +61,12 @@ const Row Table[] = {
     {"SMT_Sql",       Kind::I, &Settings::SMT_Sql,       128,                      true},
     {"SMT_Log",       Kind::S, &Settings::SMT_Log,       QStringLiteral("Noise.txt"), true},
     {"SMT_Pad",       Kind::S, &Settings::SMT_Pad,       QStringLiteral("scratch.log"), true},
-    {"MainLeft",      Kind::I, &Settings::MainLeft,      1000,                     true},
-    {"MainTop",       Kind::I, &Settings::MainTop,       1000,                     true},
+    {"MainLeft",      Kind::L, &Settings::MainLeft,      1000,                     true},
+    {"MainTop",       Kind::L, &Settings::MainTop,       1000,                     true},
     {"MainWidth",     Kind::L, &Settings::MainWidth,     0,                        false},
     {"MainHeight",    Kind::L, &Settings::MainHeight,    0,                        false},
-    {"HelpLeft",      Kind::I, &Settings::HelpLeft,      1000,                     false},
-    {"HelpTop",       Kind::I, &Settings::HelpTop,       1000,                     false},
+    {"HelpLeft",      Kind::L, &Settings::HelpLeft,      1000,                     false},
+    {"HelpTop",       Kind::L, &Settings::HelpTop,       1000,                     false},
 };
 // clang-format on
 
@@ -180,6 +181,45 @@ bool writeRow(const Settings& s, Registry& reg, const Row& row) {
     return ok;
 }
 
+// Shutdown writes in this order; the three import tables go row by row, then the known-list
+// selection, the rest, and the two list families.
+// clang-format off
+const char* const WriteBeforeImportTables[] = {
+    "HelpLeft", "HelpTop", "MainLeft", "MainTop", "MainWidth", "MainHeight",
+    "AGC_OffAllow", "IMP_Fil", "IMP_VCmt", "IMP_VNul", "IMP_Frq", "IMP_Mod",
+};
+const char* const ImportTables[] = {"IMP_Cmt", "IMP_Fix", "IMP_Siz"};
+const char* const WriteAfterKnownSelection[] = {
+    "DDE_AutoRetry", "DDE_Database", "DDE_Activate", "COM_Speed", "COM_Port",
+    "SCN_Range", "SCN_Delay", "SCN_Wait", "SCN_Step", "SCN_Mode",
+    "WIN_OnTop", "WIN_Beep", "BND_AutoMD", "BND_AutoFT", "BND_AutoST", "RNG_Default",
+    "SND_Crd", "SND_Inp", "FLT_Aux", "SMT_Sql", "SMT_Log", "SMT_Pad",
+};
+// clang-format on
+
+const Row& rowNamed(const char* name) {
+    for (const Row& row : Table)
+        if (qstrcmp(row.name, name) == 0) return row;
+    Q_UNREACHABLE();
+}
+
+// Writes entry index (0-based) of an indexed family.
+bool writeElement(const Settings& s, Registry& reg, const Row& row, int index) {
+    bool ok = true;
+    std::visit(
+        [&](auto member) {
+            using M = std::remove_cvref_t<decltype(s.*member)>;
+            if constexpr (std::is_same_v<M, std::array<int, 7>> ||
+                          std::is_same_v<M, std::array<bool, 7>>) {
+                const QString name =
+                    QString::fromLatin1(row.name) + QString::number(row.first + index);
+                ok = reg.RegSave(app(), QString(), name, toStore((s.*member)[size_t(index)]));
+            }
+        },
+        row.field);
+    return ok;
+}
+
 QString joinMemory(const MemoryRecord& r) {
     return QStringList{QString::number(r.Frequency, 'f', 0), QString::number(r.Mode),
                        QString::number(r.Filter), QString::number(r.Agc), r.Comment}
@@ -238,10 +278,13 @@ void Settings::ReadHelpPosition(const Registry& reg) {
 bool Settings::Write(Registry& reg) const {
     Registry::Batch batch(reg);
     bool ok = true;
-    for (const Row& row : Table) ok &= writeRow(*this, reg, row);
+    for (const char* name : WriteBeforeImportTables) ok &= writeRow(*this, reg, rowNamed(name));
+    for (int i = 0; i < int(IMP_Cmt.size()); ++i)
+        for (const char* name : ImportTables) ok &= writeElement(*this, reg, rowNamed(name), i);
     for (int i = 0; i < KWN_Sel.size(); ++i)
         ok &= reg.RegSave(app(), QString(), QStringLiteral("KWN_Sel") + QString::number(i),
                           KWN_Sel[i]);
+    for (const char* name : WriteAfterKnownSelection) ok &= writeRow(*this, reg, rowNamed(name));
     for (size_t i = 0; i < MEM_Inf.size(); ++i) {
         if (MEM_Inf[i].Frequency == 0) continue;
         ok &= reg.RegSave(app(), QString(), QStringLiteral("MEM_Inf") + QString::number(i),

@@ -204,6 +204,62 @@ private slots:
         QCOMPARE(t.FLT_Inf[3].Code, -1);
     }
 
+    void shutdownWritesEveryValueInOrder() {
+        // A first run's hive: every value of the settings table with its default and type, in
+        // the order shutdown writes them.
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("k.reg"));
+        Registry reg(path);
+        reg.Load();
+        Settings s;
+        s.ReadKnownSelection(reg, 2);
+        QVERIFY(s.Write(reg));
+
+        QByteArrayList expected{
+            "\"HelpLeft\"=dword:000003e8",     "\"HelpTop\"=dword:000003e8",
+            "\"MainLeft\"=dword:000003e8",     "\"MainTop\"=dword:000003e8",
+            "\"MainWidth\"=dword:00000000",    "\"MainHeight\"=dword:00000000",
+            "\"AGC_OffAllow\"=dword:ffffffff", "\"IMP_Fil\"=\"import.cnf\"",
+            "\"IMP_VCmt\"=dword:ffffffff",     "\"IMP_VNul\"=dword:ffffffff",
+            "\"IMP_Frq\"=dword:00000001",      "\"IMP_Mod\"=dword:ffffffff",
+        };
+        for (int i = 1; i <= 7; ++i) {
+            const QByteArray n = QByteArray::number(i);
+            expected << "\"IMP_Cmt" + n + "\"=dword:00000000"
+                     << "\"IMP_Fix" + n + "\"=dword:ffffffff"
+                     << "\"IMP_Siz" + n + "\"=dword:00000000";
+        }
+        expected << "\"KWN_Sel0\"=dword:00000002"
+                 << "\"KWN_Sel1\"=dword:00000000"
+                 << "\"KWN_Sel2\"=dword:00000000";
+        expected << "\"DDE_AutoRetry\"=dword:00000000"
+                 << "\"DDE_Database\"=\"Morrowby\""
+                 << "\"DDE_Activate\"=dword:ffffffff"
+                 << "\"COM_Speed\"=\"4800\""
+                 << "\"COM_Port\"=dword:ffffffff"
+                 << "\"SCN_Range\"=dword:000f4240"
+                 << "\"SCN_Delay\"=dword:00000004"
+                 << "\"SCN_Wait\"=dword:00000000"
+                 << "\"SCN_Step\"=dword:000003e8"
+                 << "\"SCN_Mode\"=dword:00000001"
+                 << "\"WIN_OnTop\"=dword:ffffffff"
+                 << "\"WIN_Beep\"=dword:ffffffff"
+                 << "\"BND_AutoMD\"=dword:ffffffff"
+                 << "\"BND_AutoFT\"=dword:ffffffff"
+                 << "\"BND_AutoST\"=dword:ffffffff"
+                 << "\"RNG_Default\"=dword:00000001"
+                 << "\"SND_Crd\"=dword:ffffffff"
+                 << "\"SND_Inp\"=dword:00001002"
+                 << "\"FLT_Aux\"=dword:00000000"
+                 << "\"SMT_Sql\"=dword:00000080"
+                 << "\"SMT_Log\"=\"Noise.txt\""
+                 << "\"SMT_Pad\"=\"scratch.log\"";
+        // No quick memory (all frequencies 0); every quick filter.
+        for (int i = 0; i <= 9; ++i) expected << "\"FLT_Inf" + QByteArray::number(i) + "\"=\"-1|\"";
+
+        QCOMPARE(readFile(path), hive(expected));
+    }
+
     void zeroQuickMemoryKeepsTheStoredRow() {
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("k.reg"));
@@ -263,6 +319,36 @@ private slots:
         QCOMPARE(s.DDE_Activate, true);
         QCOMPARE(s.IMP_Fix[6], true);
         QCOMPARE(s.SMT_Pad, QStringLiteral("scratch.log"));
+    }
+
+    void windowPositionsReadBack_data() {
+        QTest::addColumn<QByteArray>("stored");
+        QTest::addColumn<int>("left");
+        QTest::addColumn<int>("helpTop");
+        QTest::newRow("defaults") << QByteArray() << 1000 << 1000;
+        // 2800 pixels to the right: beyond a 16-bit number of twips.
+        QTest::newRow("second screen") << QByteArray("\"MainLeft\"=dword:0000a410\r\n"
+                                                     "\"HelpTop\"=dword:0000a410")
+                                       << 42000 << 42000;
+        QTest::newRow("screen left of the primary")
+            << QByteArray("\"MainLeft\"=dword:ffff63c0") << -40000 << 1000;
+    }
+    void windowPositionsReadBack() {
+        // Where shutdown put a window, the next start puts it again.
+        QFETCH(QByteArray, stored);
+        QFETCH(int, left);
+        QFETCH(int, helpTop);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("k.reg"));
+        QVERIFY(
+            writeFile(path, hive(stored.isEmpty() ? QByteArrayList{} : QByteArrayList{stored})));
+        Registry reg(path);
+        reg.Load();
+        Settings s;
+        s.Read(reg);
+        s.ReadHelpPosition(reg);
+        QCOMPARE(s.MainLeft, left);
+        QCOMPARE(s.HelpTop, helpTop);
     }
 
     void unreadableHiveIsKeptAside_data() {
