@@ -20,6 +20,27 @@ constexpr int RxThreshold = 3;
 // after this long without any record, so CHUpd is not refused for the rest of the session.
 constexpr int DumpSilenceMs = 3000;
 
+// The answer to one handshake question without the status reports around it: a receiver left
+// reporting by an earlier session (or tuned by hand meanwhile) sends them at any moment, and they
+// would be read as the remote state or the identification. The first remaining line is the
+// answer, CR included.
+QByteArray answerLine(const QByteArray& received) {
+    QByteArray rest;
+    qsizetype start = 0;
+    while (start < received.size()) {
+        qsizetype cr = received.indexOf(wire::Cr, start);
+        const qsizetype end = cr < 0 ? received.size() : cr + 1;
+        QByteArray line = received.mid(start, end - start);
+        while (line.startsWith('\n')) line.remove(0, 1);
+        StatusReply report;
+        if (!parseStatus(std::string_view(line.constData(), size_t(line.size())), report))
+            rest += line;
+        start = end;
+    }
+    const qsizetype cr = rest.indexOf(wire::Cr);
+    return cr < 0 ? rest : rest.left(cr + 1);
+}
+
 void defaultDisplay(const QString& text) {
     if (qobject_cast<QApplication*>(QCoreApplication::instance()))
         QMessageBox::information(nullptr, QString(), text, QMessageBox::Ok);
@@ -141,13 +162,13 @@ bool Nrd535::Conn() {
 
     if (!SendCmd(QByteArrayLiteral("H"))) return false;
     if (!waitPumping(AnswerWaitMs)) return false;
-    const QByteArray remote = Serial->readAll();
+    const QByteArray remote = answerLine(Serial->readAll());
     if (remote.isEmpty()) return false;
 
     Serial->readAll();
     if (!SendCmd(QByteArrayLiteral("?"))) return false;
     if (!waitPumping(AnswerWaitMs)) return false;
-    QByteArray id = Serial->readAll();
+    QByteArray id = answerLine(Serial->readAll());
     if (id.isEmpty()) return false;
     id = id.mid(1, id.size() - 2);
     m_RomId = QString::fromLatin1(id);

@@ -118,6 +118,8 @@ private slots:
     void badInput();
     void shortTailIsNotStranded();
     void staleInputBeforeConn();
+    void reportsDuringHandshake_data();
+    void reportsDuringHandshake();
     void unplugThenReopen();
     void discAndCloseTellTheReceiver();
     void connIsNotReentered();
@@ -512,6 +514,37 @@ void TestNrd535::staleInputBeforeConn() {
     QCOMPARE(rig.rx.RomId(), QStringLiteral("535D SIM 1.00"));
     // The receiver was held: the handshake releases it first.
     QTRY_VERIFY(rig.sim.receivedLines().contains(QStringLiteral("I0")));
+}
+
+void TestNrd535::reportsDuringHandshake_data() {
+    QTest::addColumn<bool>("held");
+    QTest::addColumn<int>("atMs");         // when the reports arrive, after Conn starts
+    QTest::addColumn<QByteArray>("bytes"); // what arrives then
+    const QByteArray two = "I002070000000\rI012071000000\r";
+    // The answer to "H" comes at once; "?" goes out 200 ms later.
+    QTest::newRow("held, reports after the remote state") << true << 100 << two;
+    QTest::newRow("free, reports after the identification") << false << 300 << two;
+    QTest::newRow("held, reports after the identification") << true << 300 << two;
+    QTest::newRow("report split over the identification")
+        << false << 300 << QByteArray("\nI002070000000\r");
+}
+
+void TestNrd535::reportsDuringHandshake() {
+    // A receiver left reporting by a program that was killed sends status lines whenever it is
+    // tuned by hand, also while the handshake waits for its answers.
+    QFETCH(bool, held);
+    QFETCH(int, atMs);
+    QFETCH(QByteArray, bytes);
+    Rig rig(held);
+    rig.sim.setAutoStatus(held);
+    QVERIFY(rig.rx.fOpen(false));
+    QTimer::singleShot(atMs, &rig.sim, [&rig, bytes] { rig.sim.injectGarbage(bytes); });
+    QVERIFY(rig.rx.Conn());
+    QCOMPARE(rig.rx.RomId(), QStringLiteral("535D SIM 1.00"));
+    QTRY_VERIFY(rig.sim.receivedLines().contains(QStringLiteral("I1")));
+    const QStringList lines = rig.sim.receivedLines();
+    QCOMPARE(lines.mid(0, 2), (QStringList{"H", "?"}));
+    QCOMPARE(lines.contains(QStringLiteral("I0")), held);
 }
 
 void TestNrd535::unplugThenReopen() {
