@@ -8,6 +8,7 @@
 #include <QPointer>
 #include <QTimer>
 
+#include <algorithm>
 #include <cmath>
 
 using namespace ostry;
@@ -22,8 +23,9 @@ constexpr int DumpSilenceMs = 3000;
 
 // The answer to one handshake question without the status reports around it: a receiver left
 // reporting by an earlier session (or tuned by hand meanwhile) sends them at any moment, and they
-// would be read as the remote state or the identification. The first remaining line is the
-// answer, CR included.
+// would be read as the remote state or the identification. The flush before each question can
+// cut a report in two, leaving its digits and CR as a line of their own: those go as well. The
+// first remaining line is the answer, CR included.
 QByteArray answerLine(const QByteArray& received) {
     QByteArray rest;
     qsizetype start = 0;
@@ -33,7 +35,10 @@ QByteArray answerLine(const QByteArray& received) {
         QByteArray line = received.mid(start, end - start);
         while (line.startsWith('\n')) line.remove(0, 1);
         StatusReply report;
-        if (!parseStatus(std::string_view(line.constData(), size_t(line.size())), report))
+        const QByteArray text = line.endsWith(wire::Cr) ? line.chopped(1) : line;
+        const bool tail =
+            std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+        if (!tail && !parseStatus(std::string_view(line.constData(), size_t(line.size())), report))
             rest += line;
         start = end;
     }
