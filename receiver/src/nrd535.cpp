@@ -43,7 +43,12 @@ QByteArray answerLine(const QByteArray& received) {
         start = end;
     }
     const qsizetype cr = rest.indexOf(wire::Cr);
-    return cr < 0 ? rest : rest.left(cr + 1);
+    if (cr >= 0) return rest.left(cr + 1);
+    // No complete line: the start of a report still on its way is no answer.
+    const bool reportHead =
+        rest.startsWith(wire::StatusReply) &&
+        std::all_of(rest.begin() + 1, rest.end(), [](char c) { return c >= '0' && c <= '9'; });
+    return reportHead ? QByteArray() : rest;
 }
 
 void defaultDisplay(const QString& text) {

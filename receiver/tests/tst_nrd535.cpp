@@ -120,6 +120,7 @@ private slots:
     void staleInputBeforeConn();
     void reportsDuringHandshake_data();
     void reportsDuringHandshake();
+    void reportHeadIsNoAnswer();
     void unplugThenReopen();
     void discAndCloseTellTheReceiver();
     void connIsNotReentered();
@@ -532,6 +533,20 @@ void TestNrd535::reportsDuringHandshake_data() {
     // Still on its way when the driver flushes before "?": the flush takes its first characters.
     QTest::newRow("report cut by the flush before the identification")
         << false << 190 << QByteArray("I002070000000\r");
+}
+
+void TestNrd535::reportHeadIsNoAnswer() {
+    // A receiver too busy reporting to answer "?" in time: the start of a report still on its way
+    // is not taken for the identification, and the handshake is tried again later.
+    Rig rig(false, true);
+    rig.sim.setBaud(2400); // ten reports take 580 ms, the answer waits behind them
+    QVERIFY(rig.rx.fOpen(false));
+    QTimer::singleShot(190, &rig.sim, [&rig] {
+        rig.sim.injectGarbage(QByteArray("I002070000000\r").repeated(10));
+    });
+    QVERIFY(!rig.rx.Conn());
+    QVERIFY(!rig.rx.Connected());
+    QVERIFY(rig.rx.RomId().isEmpty());
 }
 
 void TestNrd535::reportsDuringHandshake() {
