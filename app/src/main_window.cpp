@@ -338,6 +338,12 @@ void Main::wirePanel() {
     connect(DIMInf, &PanelLabel::clicked, this, [this] {
         if (LastButton != Qt::RightButton) FocusDummy();
     });
+    // Until the options dialog exists its button leads to the part of it that matters most: the
+    // serial port, which is otherwise only asked for when none is configured.
+    Options->setToolTip(QStringLiteral("Serial port"));
+    connect(Options, &QPushButton::clicked, this, [this] {
+        if (LastButton == Qt::LeftButton || LastButton == Qt::NoButton) ChangePort();
+    });
     connect(Scan, &QPushButton::clicked, this, [this] {
         if (LastButton == Qt::LeftButton || LastButton == Qt::NoButton) scan_->StartScan();
     });
@@ -607,6 +613,32 @@ void Main::onPortLost(const QString& description) {
     linkLostBox_->setAttribute(Qt::WA_DeleteOnClose);
     connect(linkLostBox_, &QObject::destroyed, this, [this] { linkLostBox_ = nullptr; });
     linkLostBox_->show();
+}
+
+void Main::ChangePort() {
+    const int port = settings.COM_Port;
+    const QString speed = settings.COM_Speed;
+    if (ShowPortDialog) {
+        ShowPortDialog(*this);
+    } else {
+        ComOpt dialog(settings, this);
+        dialog.exec();
+    }
+    if (settings.COM_Port < 1) settings.COM_Port = port; // no port chosen: keep the old one
+    const bool same = settings.COM_Port == port && settings.COM_Speed == speed;
+    if (same && rx_->PortOpened()) return;
+    if (ForcedPort >= 1 && settings.COM_Port != ForcedPort) ForcedPort = 0; // the choice is kept
+    // The receiver is let go on the old port before the new one is opened; the tick connects.
+    if (ScanState != 0) StopScan();
+    rx_->Disc();
+    rx_->fClose();
+    Connected = false;
+    if (RemoteHeld) SetLinkHeld(false);
+    Mask->show();
+    emit linkChanged(false);
+    rx_->Baud(settings.COM_Speed);
+    rx_->Port(quint8(settings.COM_Port));
+    rx_->fOpen();
 }
 
 QString Main::LinkLostMessage() const {

@@ -121,6 +121,8 @@ public:
     void SetPanelLocked(bool locked);
     void SetDbLinked(bool linked);
     void StopScan();
+    // Shows the port dialog; a changed port or speed releases the receiver and reopens the link.
+    void ChangePort();
     void ApplyBandDefaults();
     // True once each time the band plan's position moves to another band or region. The band
     // plan's own change flag stays set once anything moved, so it cannot tell a new band.

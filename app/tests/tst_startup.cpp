@@ -246,6 +246,34 @@ private slots:
                  QStringLiteral("Kelvan 0.1.0 - Receiver Module [NRD535D Rev. 535D ROM 2.11]"));
     }
 
+    // The Options button reaches the port dialog: unchanged answers leave the link alone, a new
+    // speed lets the receiver go and connects again.
+    void optionsButtonChangesThePort() {
+        KelvaneFixture f;
+        QVERIFY(f.ok());
+        Main& m = *f.main;
+        KelvaneFixture::click(m.LockImg[0]);
+        QVERIFY(m.RemoteHeld);
+        f.clearLines();
+
+        f.portDialog = [](Main&) {}; // Cancel
+        KelvaneFixture::click(m.Options);
+        QCOMPARE(f.portDialogShown, 1);
+        QVERIFY(m.Connected);
+        QCOMPARE(f.takeLines(), QStringList());
+
+        f.portDialog = [](Main& w) { w.settings.COM_Speed = QStringLiteral("9600"); };
+        KelvaneFixture::click(m.Options);
+        QVERIFY(!m.Connected);
+        QVERIFY(m.Mask->isVisible());
+        QVERIFY(!m.RemoteHeld);
+        QCOMPARE(m.receiver().Baud(), QStringLiteral("9600"));
+        QCOMPARE(f.takeLines().mid(0, 2), QStringList({"I0", "H0"}));
+        f.tick();
+        QVERIFY(m.Connected);
+        QVERIFY(!m.Mask->isVisible());
+    }
+
     void captionShowsTheRevision_data() {
         QTest::addColumn<QString>("ident");
         QTest::addColumn<QString>("caption");
