@@ -62,7 +62,7 @@ QByteArray zeroPadded(qint64 v, int width) {
     return QByteArray(buf, n);
 }
 
-// Banker's rounding, as the original conversion functions round.
+// Halves round to even, so stored values round the same way on every platform.
 double roundHalfEven(double x) {
     return std::nearbyint(x);
 }
