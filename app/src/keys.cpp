@@ -487,25 +487,8 @@ void KeyCommands::moveBand(bool up) {
 }
 
 void KeyCommands::moveKnown(bool up) {
-    Freqs& freqs = main_.freqs();
-    const QList<int>& selection = main_.settings.KWN_Sel;
-    int list = 0;
-    int position = 0;
     main_.Polling = false;
-    const std::string name = freqs.FreqNxt(
-        up, list, position, std::span<const int>(selection.constData(), selection.size()));
-    if (name.empty()) {
-        main_.Polling = true;
-        main_.WarnBeep();
-        return;
-    }
-    tune(freqs.FreqFrq() * 1000);
-    main_.Band->setText(QString::fromStdString(name));
-    PaintBackground(main_.Band, LightCyan);
-    main_.CHN->setText(QStringLiteral("%1-%2")
-                           .arg(list, 2, 10, QLatin1Char('0'))
-                           .arg(position, 3, 10, QLatin1Char('0')));
-    main_.LblCHN->setText(QStringLiteral("Kf"));
+    if (!main_.scan().MoveKnown(up, [this](double hz) { tune(hz); })) main_.WarnBeep();
     main_.Polling = true;
 }
 

@@ -125,23 +125,9 @@ void ScanEngine::Step() {
         tune(f);
         break;
     }
-    case StateKnown: {
-        int list = 0;
-        int position = 0;
-        const QList<int>& selection = m.settings.KWN_Sel;
-        const std::string name = freqs.FreqNxt(
-            true, list, position, std::span<const int>(selection.constData(), selection.size()));
-        if (name.empty()) return stop();
-        tune(freqs.FreqFrq() * 1000);
-        // After tuning: TuneTo clears the channel labels.
-        m.Band->setText(QString::fromStdString(name));
-        PaintBackground(m.Band, LightCyan);
-        m.CHN->setText(QStringLiteral("%1-%2")
-                           .arg(list, 2, 10, QLatin1Char('0'))
-                           .arg(position, 3, 10, QLatin1Char('0')));
-        m.LblCHN->setText(QStringLiteral("Kf"));
+    case StateKnown:
+        if (!MoveKnown(true, [this](double hz) { tune(hz); })) return stop();
         break;
-    }
     case StateMarks: {
         if (marks_[1] < 0 || marks_[2] < 0 || step <= 0) return stop();
         // The scan keeps its own position: the receiver's report of the last step may still
@@ -182,6 +168,26 @@ void ScanEngine::TrackBand() {
         rx.Hook(false);
     }
     // TODO(pad): search the scratch pad and log for f once the pad exists.
+}
+
+bool ScanEngine::MoveKnown(bool up, const std::function<void(double hz)>& tune) {
+    Main& m = main_;
+    Freqs& freqs = m.freqs();
+    int list = 0;
+    int position = 0;
+    const QList<int>& selection = m.settings.KWN_Sel;
+    const std::string name = freqs.FreqNxt(
+        up, list, position, std::span<const int>(selection.constData(), selection.size()));
+    if (name.empty()) return false;
+    tune(freqs.FreqFrq() * 1000);
+    // After tuning: tuning clears the channel labels.
+    m.Band->setText(QString::fromStdString(name));
+    PaintBackground(m.Band, LightCyan);
+    m.CHN->setText(QStringLiteral("%1-%2")
+                       .arg(list, 2, 10, QLatin1Char('0'))
+                       .arg(position, 3, 10, QLatin1Char('0')));
+    m.LblCHN->setText(QStringLiteral("Kf"));
+    return true;
 }
 
 void ScanEngine::SetLowerMark(double hz) {

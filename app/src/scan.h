@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstddef>
+#include <functional>
 
 class Main;
 
@@ -30,6 +31,10 @@ public:
     // Every tuning other than the scan's own step forgets the mark scan's position (and the
     // scan then goes on from the receiver's frequency).
     void ClearMarkPosition();
+
+    // Moves to the next (or previous) known station of the chosen lists, tunes it with tune and
+    // shows its name and list position; false when no list is chosen.
+    bool MoveKnown(bool up, const std::function<void(double hz)>& tune);
 
     bool StepUp() const { return stepUp_; }
     int StepCount() const { return stepCount_; }
