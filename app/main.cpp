@@ -1,7 +1,7 @@
 // kelvane: remote control of the NRD-535 receiver. Parses the command line, opens the settings
 // hive and hands over to the main window, whose Load() does the start-up work.
-#include "main_window.h"
-#include "registry.h"
+#include "ui/main_window.h"
+#include "settings/registry.h"
 
 #include <nrd535sim/simulator.h>
 #include <ostry/nrd535.h>

@@ -8,7 +8,7 @@
 // Figures only; nothing here fails.
 
 #include "fixture.h"
-#include "scan.h"
+#include "scan/scan_engine.h"
 
 #include <benchmark/benchmark.h>
 #include <ostry/nrd535.h>

@@ -1,7 +1,7 @@
 // Clipboard text (anything another program put there) and typed key sequences: never a crash,
 // and every accepted value lies in the tuning range.
 
-#include "keys_entry.h"
+#include "input/keys_entry.h"
 
 #include <QString>
 #include <cstddef>

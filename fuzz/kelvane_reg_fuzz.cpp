@@ -1,6 +1,6 @@
 // Feeds arbitrary bytes to the settings hive parser; whatever parses must format and parse
 // back to the same hive.
-#include "registry.h"
+#include "settings/registry.h"
 
 #include <cstddef>
 #include <cstdint>

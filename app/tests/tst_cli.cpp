@@ -1,5 +1,5 @@
 // The kelvane command itself: options, and a whole run on the built-in simulated receiver.
-#include "registry.h"
+#include "settings/registry.h"
 
 #include <QFile>
 #include <QProcess>

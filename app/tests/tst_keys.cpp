@@ -3,10 +3,10 @@
 
 #include "tst_keys_support.h"
 
-#include "keys.h"
-#include "keys_table.h"
-#include "minihelp.h"
-#include "scan.h"
+#include "input/keys.h"
+#include "input/keys_table.h"
+#include "ui/minihelp.h"
+#include "scan/scan_engine.h"
 
 #include <QClipboard>
 #include <QWheelEvent>

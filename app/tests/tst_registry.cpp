@@ -1,7 +1,7 @@
 // The settings hive: encodings, lists, start-up corrections, recovery and atomic saves, on real
 // files in a temporary folder.
-#include "registry.h"
-#include "settings.h"
+#include "settings/registry.h"
+#include "settings/settings.h"
 
 #include <QDir>
 #include <QFile>

@@ -3,8 +3,8 @@
 
 #include "tst_keys_support.h"
 
-#include "keys.h"
-#include "scan.h"
+#include "input/keys.h"
+#include "scan/scan_engine.h"
 
 static QString Dword(const char* name, int value) {
     return QStringLiteral("\"%1\"=dword:%2")

@@ -1,6 +1,6 @@
 // Start-up, shutdown and the link: the port dialog, settings written at shutdown and read back
 // by a second start, a receiver switched off and on, an adapter unplugged and plugged back.
-#include "comopt.h"
+#include "ui/comopt.h"
 #include "fixture.h"
 
 #include <fennick/freqs.h>

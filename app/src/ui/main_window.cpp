@@ -1,10 +1,10 @@
-#include "main_window.h"
-#include "panel_colours.h"
+#include "ui/main_window.h"
+#include "ui/panel_colours.h"
 
-#include "comopt.h"
-#include "keys.h"
-#include "registry.h"
-#include "scan.h"
+#include "ui/comopt.h"
+#include "input/keys.h"
+#include "settings/registry.h"
+#include "scan/scan_engine.h"
 
 #include <fennick/freqs.h>
 #include <halvard/meter.h>

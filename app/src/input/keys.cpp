@@ -1,10 +1,10 @@
-#include "keys.h"
-#include "panel_colours.h"
+#include "input/keys.h"
+#include "ui/panel_colours.h"
 
-#include "keys_table.h"
-#include "main_window.h"
-#include "minihelp.h"
-#include "scan.h"
+#include "input/keys_table.h"
+#include "ui/main_window.h"
+#include "ui/minihelp.h"
+#include "scan/scan_engine.h"
 
 #include <fennick/freqs.h>
 #include <halvard/meter.h>

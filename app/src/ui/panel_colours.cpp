@@ -1,4 +1,4 @@
-#include "panel_colours.h"
+#include "ui/panel_colours.h"
 
 #include <QPalette>
 #include <QWidget>

@@ -1,8 +1,8 @@
-#include "scan.h"
-#include "panel_colours.h"
+#include "scan/scan_engine.h"
+#include "ui/panel_colours.h"
 
-#include "keys_entry.h"
-#include "main_window.h"
+#include "input/keys_entry.h"
+#include "ui/main_window.h"
 
 #include <fennick/freqs.h>
 #include <ostry/nrd535.h>

@@ -1,6 +1,6 @@
-#include "minihelp.h"
+#include "ui/minihelp.h"
 
-#include "keys_table.h"
+#include "input/keys_table.h"
 
 #include <QKeyEvent>
 #include <QTextEdit>

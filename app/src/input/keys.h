@@ -1,6 +1,6 @@
 #pragma once
 
-#include "keys_entry.h"
+#include "input/keys_entry.h"
 
 #include <QObject>
 #include <QPointer>

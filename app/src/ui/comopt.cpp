@@ -1,7 +1,7 @@
-#include "comopt.h"
+#include "ui/comopt.h"
 
-#include "registry.h"
-#include "settings.h"
+#include "settings/registry.h"
+#include "settings/settings.h"
 
 #include <ostry/serialline.h>
 

@@ -1,4 +1,4 @@
-#include "keys_entry.h"
+#include "input/keys_entry.h"
 
 #include <algorithm>
 #include <cmath>

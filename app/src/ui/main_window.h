@@ -1,7 +1,7 @@
 #pragma once
 
-#include "records.h"
-#include "settings.h"
+#include "core/records.h"
+#include "settings/settings.h"
 
 #include <QBasicTimer>
 #include <QLabel>

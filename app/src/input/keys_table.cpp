@@ -1,4 +1,4 @@
-#include "keys_table.h"
+#include "input/keys_table.h"
 
 #include <array>
 #include <cstring>

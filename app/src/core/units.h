@@ -1,0 +1,11 @@
+#pragma once
+
+// Tuning range of the program, hertz (the receiver itself accepts up to 30 000 000).
+constexpr double FrqMin = 1000;
+constexpr double FrqMax = 29999999;
+
+// Window positions are stored in twips: 1440 to the inch, at the 96 dots per inch the stored
+// values assume.
+constexpr int TwipsPerPixel = 15;
+constexpr int PixelsToTwips(int pixels) { return pixels * TwipsPerPixel; }
+constexpr int TwipsToPixels(int twips) { return twips / TwipsPerPixel; }
