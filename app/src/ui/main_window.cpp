@@ -353,7 +353,11 @@ void Main::wirePanel() {
     // when none is configured.
     Options->setToolTip(QStringLiteral("Serial port"));
     connect(Options, &QPushButton::clicked, this, [this] {
-        if (LastButton == Qt::LeftButton || LastButton == Qt::NoButton) ChangePort();
+        if (LastButton != Qt::LeftButton && LastButton != Qt::NoButton) return;
+        if (OnOptions)
+            OnOptions();
+        else
+            ChangePort();
     });
     connect(Scan, &QPushButton::clicked, this, [this] {
         if (LastButton == Qt::LeftButton || LastButton == Qt::NoButton) scan_->StartScan();
@@ -459,12 +463,14 @@ bool Main::Load() {
     meter_->Source(halvard::S_LIN, true);
     MeterArea->setVisible(false);
     applyOnTop();
+    emit started();
     return true;
 }
 
 void Main::Unload() {
     if (unloaded_ || !loaded_) return;
     unloaded_ = true;
+    emit stopping();
     meter_->Start(false);
     SetTimerRunning(false);
     QCoreApplication::processEvents();
@@ -745,7 +751,6 @@ void Main::OnChn(bool table, int index, bool last, double frequency, int mode, i
 // ---- panel operations ----------------------------------------------------------------------
 
 void Main::TuneTo(double frequency, bool setReceiver, bool lookBand, bool lookNotes) {
-    Q_UNUSED(lookNotes);
     frequency = std::trunc(frequency);
     if (setReceiver) {
         if (lookBand) {
@@ -758,6 +763,7 @@ void Main::TuneTo(double frequency, bool setReceiver, bool lookBand, bool lookNo
             tuner_->ApplyBandDefaults();
         }
         tuner_->Send(frequency);
+        if (lookNotes && OnLookNotes) OnLookNotes(frequency);
     }
     ShowDigits(frequency);
     if (setReceiver || !state_.RemoteHeld) ClearChannelLabels();
@@ -883,8 +889,10 @@ void Main::ShowSMeter(int value) {
 }
 
 void Main::SMeterReport(int value) {
-    // The S-meter procedures take their readings themselves.
-    if (IsSMeterProcedure(state_.Scan)) return;
+    if (IsSMeterProcedure(state_.Scan)) {
+        if (OnSMeterProcedure) OnSMeterProcedure(value);
+        return;
+    }
     SMeter.Add(value, settings.SMT_Sql);
 }
 
@@ -1105,8 +1113,10 @@ void Main::SQ_Click() {
 
 void Main::SM_Click() {
     if (!clickAllowed(false) || !state_.Connected) return;
-    // The noise window (a plain click) and the noise survey (Shift) are not in this build.
-    WarnBeep();
+    if (OnSMeterClick)
+        OnSMeterClick(LastShift & Qt::ShiftModifier);
+    else
+        WarnBeep();
 }
 
 void Main::Band_Click() {

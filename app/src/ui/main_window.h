@@ -97,6 +97,14 @@ public:
     int PreferredPort = -1;
 
     Settings settings;
+
+    // Where the feature rooms join the window. Each is optional: without it the action is
+    // refused with the beep (or, for the options, the port dialog shows).
+    std::function<void(bool shift)> OnSMeterClick;   // plain: noise window; Shift: survey
+    std::function<void(int raw)> OnSMeterProcedure;  // readings while an S-meter procedure runs
+    std::function<void(double hz)> OnLookNotes;      // a tuned frequency to find in pad and log
+    std::function<void()> OnOptions;                 // the Options button
+
     // The S-meter statistics of the readings while no S-meter procedure runs.
     SMeterStats SMeter;
 
@@ -216,6 +224,11 @@ public:
 signals:
     // The tick connected (true) or lost (false) the receiver.
     void linkChanged(bool connected);
+    // Load finished: the port is open, the settings read, the timer running.
+    void started();
+    // Unload began: the rooms stop their timers and put their values into settings before the
+    // settings are written.
+    void stopping();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
