@@ -64,7 +64,8 @@ private slots:
         QCOMPARE(r.code, code);
         // An empty column means nothing at all on that stream.
         QVERIFY2(out.isEmpty() ? r.out.isEmpty() : r.out.contains(out), qPrintable(r.out));
-        QVERIFY2(err.isEmpty() ? r.err.trimmed().isEmpty() : r.err.contains(err), qPrintable(r.err));
+        QVERIFY2(err.isEmpty() ? r.err.trimmed().isEmpty() : r.err.contains(err),
+                 qPrintable(r.err));
     }
 
     void simulatedRunConnectsAndKeepsTheStoredPort() {
