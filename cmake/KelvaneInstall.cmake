@@ -174,7 +174,8 @@ set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 include(CPack)
 
 # ---- checks -------------------------------------------------------------------------------------
-if(KELVANE_TESTS)
+# Sanitizer builds are for finding memory faults in the code, not for shipping.
+if(KELVANE_TESTS AND NOT KELVANE_SANITIZE)
   set(_check ${_dist}/tests/packaging.sh)
   set(_args ${PROJECT_BINARY_DIR} ${PROJECT_SOURCE_DIR} ${CMAKE_INSTALL_PREFIX}
     ${CMAKE_INSTALL_LIBDIR} ${PROJECT_VERSION})
