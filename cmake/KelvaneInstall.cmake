@@ -177,8 +177,9 @@ include(CPack)
 # Sanitizer builds are for finding memory faults in the code, not for shipping.
 if(KELVANE_TESTS AND NOT KELVANE_SANITIZE)
   set(_check ${_dist}/tests/packaging.sh)
+  string(REPLACE ";" "," _program_list "${_programs}")
   set(_args ${PROJECT_BINARY_DIR} ${PROJECT_SOURCE_DIR} ${CMAKE_INSTALL_PREFIX}
-    ${CMAKE_INSTALL_LIBDIR} ${PROJECT_VERSION})
+    ${CMAKE_INSTALL_LIBDIR} ${PROJECT_VERSION} ${_program_list})
   foreach(check IN ITEMS layout consumer desktop manpages deb)
     add_test(NAME install_${check} COMMAND bash ${_check} ${check} ${_args})
     set_tests_properties(install_${check} PROPERTIES TIMEOUT 600 SKIP_RETURN_CODE 77)

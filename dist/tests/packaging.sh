@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Packaging checks, run by ctest (install_*):
-#   packaging.sh CHECK BUILD_DIR SOURCE_DIR PREFIX LIBDIR VERSION
+#   packaging.sh CHECK BUILD_DIR SOURCE_DIR PREFIX LIBDIR VERSION PROGRAMS
+# (PROGRAMS: the installed programs, comma-separated)
 # CHECK is one of
 #   layout    install into a temporary DESTDIR, list what lands where, run the installed programs
 #   consumer  build a program against the installed CMake package configs and open the driver
@@ -13,6 +14,7 @@
 set -euo pipefail
 
 check=$1 build=$2 source=$3 prefix=$4 libdir=$5 version=$6
+IFS=, read -r -a programs <<<"$7"
 app_id=org.kelvane.Kelvane
 work=$(mktemp -d)
 sim_pid=
@@ -38,8 +40,6 @@ need() {
 # Every file the install must hold, relative to the prefix.
 expected_files() {
     cat <<LIST
-bin/kelvane
-bin/nrd535-sim
 $libdir/libostry.so
 $libdir/libfennick.so
 $libdir/libhalvard.so
@@ -62,12 +62,13 @@ share/icons/hicolor/scalable/apps/$app_id.svg
 share/icons/hicolor/16x16/apps/$app_id.png
 share/icons/hicolor/48x48/apps/$app_id.png
 share/icons/hicolor/256x256/apps/$app_id.png
-share/man/man1/kelvane.1.gz
-share/man/man1/nrd535-sim.1.gz
 LIST
-    [ -x "$build/app/kelvane-db" ] && printf '%s\n' bin/kelvane-db share/man/man1/kelvane-db.1.gz
-    [ -f "$source/app/data/import.cnf" ] && echo share/kelvane/import.cnf
-    return 0
+    for prog in "${programs[@]}"; do
+        printf '%s\n' "bin/$prog" "share/man/man1/$prog.1.gz"
+    done
+    if [ -d "$source/app/data" ]; then
+        (cd "$source/app/data" && find . -type f | sed 's|^\./|share/kelvane/|')
+    fi
 }
 
 # Files that must never be installed: test programs, static helper libraries, build paths.
@@ -101,6 +102,9 @@ run_installed() { # ROOT (prefix root): the programs run from where they were in
     out=$("$root/bin/kelvane" --version) || fail "installed kelvane --version failed"
     [ "$out" = "kelvane $version" ] || fail "kelvane --version says '$out', expected 'kelvane $version'"
     "$root/bin/nrd535-sim" --help | grep -q -- '--baud' || fail "installed nrd535-sim --help failed"
+    for prog in "${programs[@]}"; do
+        "$root/bin/$prog" --help >/dev/null || fail "installed $prog --help failed"
+    done
 }
 
 case $check in
@@ -156,7 +160,9 @@ desktop)
     dest=$work/dest
     install_tree "$dest"
     root=$dest$prefix
-    desktop-file-validate "$root/share/applications/$app_id.desktop" || fail "desktop entry"
+    # Hints and warnings count as failures too.
+    out=$(desktop-file-validate "$root/share/applications/$app_id.desktop" 2>&1) &&
+        [ -z "$out" ] || fail "desktop entry: $out"
     appstreamcli validate --no-net "$root/share/metainfo/$app_id.metainfo.xml" || fail "metadata"
     # The metadata names the release this build is, and the entry it launches.
     grep -q "<release version=\"$version\"" "$root/share/metainfo/$app_id.metainfo.xml" ||
