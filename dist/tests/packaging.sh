@@ -18,8 +18,10 @@ IFS=, read -r -a programs <<<"$7"
 app_id=org.kelvane.Kelvane
 work=$(mktemp -d)
 sim_pid=
+deb_installed=
 cleanup() {
     if [ -n "$sim_pid" ]; then kill "$sim_pid" 2>/dev/null || true; fi
+    if [ -n "$deb_installed" ]; then apt-get purge -y -qq kelvane >/dev/null 2>&1 || true; fi
     rm -rf "$work"
 }
 trap cleanup EXIT
@@ -220,10 +222,10 @@ deb)
         exit 0
     fi
     [ "$(id -u)" -eq 0 ] || fail "installing the package needs root"
-    dpkg-query -W -f='${Status}' kelvane 2>/dev/null | grep -q 'install ok installed' &&
-        fail "a kelvane package is installed already; not replacing it"
     export DEBIAN_FRONTEND=noninteractive
-    apt-get install -y -qq --no-install-recommends "$deb" >"$work/apt.log" 2>&1 || {
+    # A package left by an earlier run that was cut short is replaced.
+    deb_installed=1
+    apt-get install -y -qq --no-install-recommends --allow-downgrades "$deb" >"$work/apt.log" 2>&1 || {
         cat "$work/apt.log" >&2
         fail "apt install of the package failed"
     }
@@ -237,7 +239,9 @@ deb)
             man -w kelvane | grep -q '^/usr/share/man/man1/kelvane.1.gz$'
         fi
     ) || status=$?
+    deb_installed=
     apt-get purge -y -qq kelvane >>"$work/apt.log" 2>&1 || fail "removing the package failed"
+    [ ! -e /usr/bin/kelvane ] || fail "removing the package left /usr/bin/kelvane"
     [ $status -eq 0 ] || fail "the installed package does not run"
     echo "installed, ran and removed $(basename "$deb")"
     ;;
