@@ -4,6 +4,14 @@
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 
+# The program's shipped data (import profiles), found relative to the executable once
+# installed and in the source tree when run from the build folder.
+file(RELATIVE_PATH _bin_to_data ${CMAKE_INSTALL_FULL_BINDIR} ${CMAKE_INSTALL_FULL_DATADIR}/kelvane)
+target_compile_definitions(kelvane_base PUBLIC
+  KELVANE_DATA_FROM_BINDIR="${_bin_to_data}"
+  KELVANE_SOURCE_DATADIR="${PROJECT_SOURCE_DIR}/app/data")
+
+# Fuzz builds install nothing.
 if(KELVANE_FUZZ)
   return()
 endif()
@@ -21,7 +29,6 @@ set(_dist_out ${PROJECT_BINARY_DIR}/dist)
 # Installed programs find the libraries next to them, wherever the tree is unpacked (a DESTDIR,
 # /usr/local, /opt/...); the build tree keeps its own paths.
 file(RELATIVE_PATH _bin_to_lib ${CMAKE_INSTALL_FULL_BINDIR} ${CMAKE_INSTALL_FULL_LIBDIR})
-file(RELATIVE_PATH _bin_to_data ${CMAKE_INSTALL_FULL_BINDIR} ${CMAKE_INSTALL_FULL_DATADIR}/kelvane)
 
 set(_programs kelvane nrd535-sim)
 if(TARGET kelvane-db)
@@ -30,11 +37,6 @@ endif()
 set_target_properties(${_programs} PROPERTIES INSTALL_RPATH "$ORIGIN/${_bin_to_lib}")
 install(TARGETS ${_programs} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 
-# The program's shipped data (import profiles), found relative to the executable once
-# installed and in the source tree when run from the build folder.
-target_compile_definitions(kelvane_base PUBLIC
-  KELVANE_DATA_FROM_BINDIR="${_bin_to_data}"
-  KELVANE_SOURCE_DATADIR="${PROJECT_SOURCE_DIR}/app/data")
 if(EXISTS ${PROJECT_SOURCE_DIR}/app/data)
   install(DIRECTORY ${PROJECT_SOURCE_DIR}/app/data/ DESTINATION ${CMAKE_INSTALL_DATADIR}/kelvane)
 endif()
