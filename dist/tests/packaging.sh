@@ -126,7 +126,7 @@ layout)
     [ $missing -eq 0 ] || fail "files missing from the install"
     check_nothing_stray "$root"
     # The installed programs use the installed libraries, not the ones in the build tree.
-    for prog in kelvane nrd535-sim; do
+    for prog in "${programs[@]}"; do
         if readelf -d "$root/bin/$prog" | grep -E 'R(UN)?PATH' | grep -qF "$build"; then
             fail "$prog keeps a search path into the build tree"
         fi
