@@ -133,17 +133,17 @@ class Display:
             lib.XCloseDisplay(dpy)
 
     def stop(self):
-        if self.wm and self.wm.poll() is None:
-            self.wm.terminate()
-            try:
-                self.wm.wait(5)
-            except subprocess.TimeoutExpired:
-                self.wm.kill()
-                self.wm.wait()
-        if self.proc.poll() is None:
-            self.proc.terminate()
-            try:
-                self.proc.wait(5)
-            except subprocess.TimeoutExpired:
-                self.proc.kill()
-                self.proc.wait()
+        for proc in (self.wm, self.proc):
+            end(proc)
+
+
+def end(proc):
+    """Terminates a child process, killing it when it does not go."""
+    if proc is None or proc.poll() is not None:
+        return
+    proc.terminate()
+    try:
+        proc.wait(5)
+    except subprocess.TimeoutExpired:
+        proc.kill()
+        proc.wait()

@@ -210,13 +210,7 @@ def run(binary, tmp):
               % (len(lines), len(values)))
     finally:
         for p in reversed(procs):
-            if p.poll() is None:
-                p.terminate()
-                try:
-                    p.wait(5)
-                except subprocess.TimeoutExpired:
-                    p.kill()
-                    p.wait()
+            desktop.end(p)
         xdisplay.stop()
 
 
