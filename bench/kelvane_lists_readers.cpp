@@ -35,6 +35,7 @@ public:
     void ShowMode(int, bool) override {}
     void ShowFilter(int, bool) override {}
     void ShowAgc(int, bool) override {}
+    void ShowNoiseBlanker(int, bool) override {}
     void ShowRecordNumber(const QString&, const QString& n) override { number = n; }
     void ShowRecordCaption(double, const QString&, bool) override {}
     void ClearChannelLabels() override {}

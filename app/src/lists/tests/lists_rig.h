@@ -34,6 +34,9 @@ public:
     void ShowAgc(int code, bool apply) override {
         if (apply) rx_.AG(ostry::AG(code));
     }
+    void ShowNoiseBlanker(int code, bool apply) override {
+        if (apply) rx_.NB(qint16(code));
+    }
     void ShowRecordNumber(const QString& t, const QString& n) override {
         tag = t;
         number = n;
