@@ -4,6 +4,8 @@
 #include "ui/info.h"
 #include "ui/opts.h"
 
+#include <halvard/meter.h>
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
@@ -39,6 +41,7 @@ private slots:
     void presets_data();
     void presets();
     void noSoundInput();
+    void soundCardNone();
 };
 
 void TestListsUi::composeIdent_data() {
@@ -458,6 +461,31 @@ void TestListsUi::noSoundInput() {
     QVERIFY(!o.SndCrdFrame->isVisibleTo(&o));
     QCOMPARE(o.SndErr->text(), QStringLiteral("SOUND CARD or NSP INTEL Library not found!"));
     for (QRadioButton* b : o.SndInp) QVERIFY(!b->isEnabled());
+}
+
+void TestListsUi::soundCardNone() {
+    Settings s;
+    s.SND_Crd = 0;
+    s.SND_Inp = 1;
+    Meter meter;
+    Opts o(s);
+    o.Sound(&meter);
+    o.Tabs(4);
+    o.Activate();
+    QCOMPARE(o.SndCrd[2]->isEnabled(), meter.Cards() != 1);
+
+    // "None" stops the meter and leaves no input to choose.
+    o.SndCrd[0]->click();
+    QCOMPARE(s.SND_Crd, -1);
+    QCOMPARE(meter.Card(), qint16(-1));
+    QVERIFY(!meter.Run());
+    for (QRadioButton* b : o.SndInp) QVERIFY(!b->isEnabled());
+    QVERIFY(o.SndErr->isVisibleTo(&o));
+
+    // Cancel puts the card and input back in the settings (the meter is left as it is).
+    QTest::mouseClick(o.cmdCancel, Qt::LeftButton);
+    QCOMPARE(s.SND_Crd, 0);
+    QCOMPARE(s.SND_Inp, 1);
 }
 
 QTEST_MAIN(TestListsUi)
