@@ -341,6 +341,8 @@ void KeyCommands::runCommand(const CommandRow& row) {
             panel_.WarnBeep();
             return;
         }
+        if (row.kind == CommandKind::ScanNewFile && Features.ForgetScanFile)
+            Features.ForgetScanFile();
         scan_.StartScan();
         return;
     }

@@ -27,6 +27,8 @@ struct KeyFeatures {
     std::function<void()> PadAppend;
     // "<" and ">": the previous or next record of the running pad or file scan.
     std::function<void(bool next)> RecordMove;
+    // "SF": forget the scan file, so that the file scan asks for one.
+    std::function<void()> ForgetScanFile;
     // Page Up / Page Down: the activity search upwards or downwards.
     std::function<void(bool up)> ActiveSearch;
     // Esc while the noise survey or the activity search runs.

@@ -33,9 +33,9 @@ constexpr std::array commandRows{
     CommandRow{'S', 'D', CommandKind::Scan, 4, false, "database records"},
     CommandRow{'S', 'C', CommandKind::Scan, 5, false, "channel memories"},
     CommandRow{'S', '*', CommandKind::Scan, 6, false, "quick memories"},
-    CommandRow{'S', 'P', CommandKind::Scan, 7, false, "scratch pad"},
-    CommandRow{'S', 'N', CommandKind::Scan, 8, false, "scan file, continuing"},
-    CommandRow{'S', 'F', CommandKind::ScanNewFile, 8, false, "choose a new scan file"},
+    CommandRow{'S', 'P', CommandKind::Scan, 7, true, "scratch pad"},
+    CommandRow{'S', 'N', CommandKind::Scan, 8, true, "scan file, continuing"},
+    CommandRow{'S', 'F', CommandKind::ScanNewFile, 8, true, "choose a new scan file"},
 };
 
 constexpr std::array singleKeyRows{
@@ -63,6 +63,8 @@ constexpr std::array singleKeyRows{
     KeyHelpRow{"Scan", "Ctrl+Alt+Shift+Left/Right", "stepping scan up / down by the local step"},
     KeyHelpRow{"Scan", "Wheel", "local step down / up; with the middle button held: stepping scan"},
     KeyHelpRow{"Scan", "Esc", "stop the scan"},
+    KeyHelpRow{"Scan", "< >", "previous / next record of the scan file, else of the scratch pad"},
+    KeyHelpRow{"Scratch pad", "Space", "note the frequency in the scratch pad, with an identification"},
     KeyHelpRow{"Help", "F1", "this window (Esc closes it)"},
 };
 // clang-format on

@@ -2,6 +2,8 @@
 
 #include "core/tuner.h"
 #include "ui/frequency_digits.h"
+#include "ui/lists_wiring.h"
+#include "ui/opts.h"
 
 #include <ostry/nrd535.h>
 #include <ostry/serialline.h>
@@ -10,6 +12,7 @@
 #include <QDir>
 #include <QFile>
 #include <QMouseEvent>
+#include <QPushButton>
 #include <QTest>
 
 KelvaneFixture::KelvaneFixture() {
@@ -65,6 +68,15 @@ bool KelvaneFixture::startMain() {
     reg = std::make_unique<Registry>(settingsPath());
     reg->Load();
     main = std::make_unique<Main>(*reg);
+    // The lists room's dialogs answered without a nested loop: no list file chosen, the
+    // identification left as it opens, and the options closed through Serial and OK.
+    ListsRoom* lists = WireLists(*main);
+    lists->Files().SetChooseFile([] { return QString(); });
+    lists->Pad().SetDescribe([] { return std::optional<QString>(QStringLiteral("Voice")); });
+    lists->ShowOptions = [](Opts& o) {
+        o.ComPrt->click();
+        o.cmdOK->click();
+    };
     main->receiver().setMessageDisplay([this](const QString& text) { messages << text; });
     main->ShowPortDialog = [this](Main& m) {
         ++portDialogShown;
