@@ -1,6 +1,7 @@
 // kelvane: remote control of the NRD-535 receiver. Parses the command line, opens the settings
 // hive and hands over to the main window, whose Load() does the start-up work.
 #include "settings/registry.h"
+#include "ui/link_wiring.h"
 #include "ui/main_window.h"
 
 #include <nrd535sim/simulator.h>
@@ -189,6 +190,7 @@ int main(int argc, char** argv) {
     }
 
     Main window(reg);
+    WireLink(window);
     if (simulate) window.ForcedPort = SimulatedPort;
     window.PreferredPort = preferredPort;
     if (!window.Load()) return 0;

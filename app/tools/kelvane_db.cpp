@@ -79,8 +79,8 @@ int main(int argc, char** argv) {
                                      QStringLiteral("APP"), QStringLiteral("kelvane"));
     QCommandLineOption listenOption(
         QStringLiteral("listen"),
-        QStringLiteral("Keep printing after the MESSAGEs are sent; without MESSAGEs, do not read "
-                       "standard input. Runs until interrupted."));
+        QStringLiteral("Keep running (and printing) after the MESSAGEs are sent or standard "
+                       "input ends, until interrupted."));
     QCommandLineOption timeoutOption(
         QStringLiteral("timeout"),
         QStringLiteral("Seconds to wait for Kelvane to link back before giving up (0: wait for "
@@ -107,7 +107,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     const bool listen = parser.isSet(listenOption);
-    const bool readStdin = given.isEmpty() && !listen;
+    const bool readStdin = given.isEmpty();
 
     DatabasePeer peer(QDBusConnection::sessionBus());
     QString error;
@@ -160,13 +160,12 @@ int main(int argc, char** argv) {
         };
         input.done = [&] {
             inputDone = true;
-            if (queue.isEmpty() || peer.Linked()) {
-                // Nothing left to wait for when nothing is queued.
-                if (queue.isEmpty())
-                    finish(0);
-                else
-                    flush();
-            }
+            if (listen) return;
+            // Nothing queued: nothing left to wait for.
+            if (queue.isEmpty())
+                finish(0);
+            else
+                flush();
         };
         input.start();
     }

@@ -30,6 +30,7 @@ public:
     void ShowMode(int code, bool apply) override;
     void ShowFilter(int code, bool apply) override;
     void ShowAgc(int code, bool apply) override;
+    void ShowNoiseBlanker(int, bool) override {}
     void ShowRecordNumber(const QString&, const QString&) override {}
     void ShowRecordCaption(double, const QString&, bool) override {}
     void ClearChannelLabels() override {}
