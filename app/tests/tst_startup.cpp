@@ -65,7 +65,10 @@ private slots:
         // unconnected start, then start again with it.
         KelvaneFixture f(o);
         QCOMPARE(f.portDialogShown, 1);
-        QVERIFY(!f.main || !f.main->State().Connected);
+        // Ended before anything started: no port open, no timer.
+        QVERIFY(f.main);
+        QVERIFY(!f.main->receiver().PortOpened());
+        QVERIFY(!f.main->TimerRunning());
         QVERIFY(!QFile::exists(f.settingsPath())); // ended without writing anything
 
         f.portDialog = answer;

@@ -909,8 +909,9 @@ void Main::ShowAutoFlags() {
 }
 
 void Main::ClearChannelLabels() {
-    CHN->clear();
-    LblCHN->clear();
+    // Called on every tune: touch only what shows something.
+    if (!CHN->text().isEmpty()) CHN->clear();
+    if (!LblCHN->text().isEmpty()) LblCHN->clear();
     CmdBox->hide();
     FrqBox->hide();
     FFrq->hide();
