@@ -87,21 +87,23 @@ bool LinkRig::setReceiver(const nrd535sim::RxSettings& s) {
     sim.panelSet(s);
     // While held, the driver keeps the filter the program set, not the one reported.
     rx.FT(static_cast<ostry::FT>(s.ft));
-    auto there = [&] {
+    const bool ok = waitReported([&] {
         return rx.Fr() == static_cast<double>(s.hz) && rx.MD() == s.md && rx.FT() == s.ft &&
                rx.AG() == s.ag;
-    };
-    // A reply's last characters are read when more arrive: poll as the update timer does.
-    bool ok = false;
-    for (int i = 0; i < 50 && !ok; ++i) {
-        ok = QTest::qWaitFor(there, 100);
-        if (!ok) rx.SMUpd();
-    }
+    });
     takeLines();
     if (!ok)
         qWarning("receiver at %.0f md %d ft %d ag %d; wanted %lld %d %d %d", rx.Fr(), int(rx.MD()),
                  int(rx.FT()), int(rx.AG()), s.hz, s.md, s.ft, s.ag);
     return ok;
+}
+
+bool LinkRig::waitReported(const std::function<bool()>& cond) {
+    for (int i = 0; i < 50; ++i) {
+        if (QTest::qWaitFor(cond, 100)) return true;
+        rx.SMUpd();
+    }
+    return cond();
 }
 
 QStringList LinkRig::takeLines() {

@@ -14,6 +14,7 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include <functional>
 #include <memory>
 
 // Forwards the panel procedures to the driver; counts the tunings.
@@ -76,6 +77,9 @@ public:
 
     // Sets the receiver to `s` from its front panel and waits until the driver has it.
     bool setReceiver(const nrd535sim::RxSettings& s);
+    // Waits until the driver's state satisfies `cond`, polling as the update timer does (a
+    // reply's last characters are read when more arrive).
+    bool waitReported(const std::function<bool()>& cond);
     // The command lines the receiver got since the last call (everything sent so far has
     // arrived: a poll goes out as an end marker and is left out).
     QStringList takeLines();

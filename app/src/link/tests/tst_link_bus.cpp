@@ -321,9 +321,11 @@ void TestLinkBus::databaseScan() {
                     .arg(r.hz)
                     .arg(QLatin1String(r.mode), QLatin1String(r.filter), QLatin1String(r.agc))
                     .arg(n));
-        QTRY_COMPARE_WITH_TIMEOUT(rig.rx.Fr(), double(r.hz), 5000);
-        QTRY_COMPARE_WITH_TIMEOUT(rig.rx.AG(), ostry::AG(AgcCodeFromName(QLatin1String(r.agc))),
-                                  5000);
+        QVERIFY(rig.waitReported([&] {
+            return rig.rx.Fr() == double(r.hz) &&
+                   rig.rx.MD() == ModeCodeFromName(QLatin1String(r.mode)) &&
+                   rig.rx.AG() == AgcCodeFromName(QLatin1String(r.agc));
+        }));
         ++n;
         expect = QStringLiteral("N|%1|%2|%3|%4|%5")
                      .arg(r.hz)

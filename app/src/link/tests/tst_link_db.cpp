@@ -62,6 +62,7 @@ private slots:
     void refused();
     void nameTaken();
     void commandLineMessages();
+    void programRestarts();
     void poke_data();
     void poke();
     void documentedCalls_data();
@@ -129,6 +130,29 @@ void TestLinkDb::commandLineMessages() {
     QCOMPARE(rig.panel.tunes, 2);
     // It ended the conversation on its way out.
     QTRY_VERIFY_WITH_TIMEOUT(!rig.link.Linked(), 5000);
+}
+
+void TestLinkDb::programRestarts() {
+    LinkRig rig;
+    QVERIFY(rig.ok());
+    QVERIFY(rig.setReceiver(baseline()));
+    DbProcess db({QStringLiteral("--listen")});
+    QVERIFY(rig.linkUp(db));
+
+    // The program goes and comes back: kelvane-db opens the conversation again by itself, and
+    // what it is given meanwhile goes out once the link is back.
+    rig.link.Stop();
+    QVERIFY(db.waitErr(QStringLiteral("link closed")));
+    db.send(QStringLiteral("S|7125000|USB|Narrow|Slow|0"));
+    QVERIFY(rig.link.Start(QStringLiteral("Morrowby"), QStringLiteral("kelvane")));
+    QVERIFY(QTest::qWaitFor([&] { return rig.link.LinkPending(); }, 8000));
+    rig.tick();
+    QVERIFY(rig.link.Linked());
+    QTRY_COMPARE_WITH_TIMEOUT(rig.sim.settings().hz, qint64(7125000), 5000);
+    // The receiver's report of it reaches the driver before the search reads it.
+    QVERIFY(rig.waitReported([&] { return rig.rx.Fr() == 7125000 && rig.rx.AG() == ostry::Slow; }));
+    rig.link.Search();
+    QCOMPARE(db.takeLine(), QStringLiteral("L|7125000|USB|Narrow|Slow|0"));
 }
 
 void TestLinkDb::poke_data() {
