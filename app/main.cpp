@@ -2,6 +2,7 @@
 // hive and hands over to the main window, whose Load() does the start-up work.
 #include "settings/registry.h"
 #include "ui/lists_wiring.h"
+#include "ui/link_wiring.h"
 #include "ui/main_window.h"
 
 #include <nrd535sim/simulator.h>
@@ -192,6 +193,7 @@ int main(int argc, char** argv) {
 
     Main window(reg);
     WireLists(window);
+    WireLink(window);
     if (simulate) window.ForcedPort = SimulatedPort;
     window.PreferredPort = preferredPort;
     if (!window.Load()) return 0;

@@ -23,6 +23,8 @@ struct KeyFeatures {
     std::function<void(QChar second, const QString& entry)> QuickMemory;
     std::function<void(QChar second, const QString& entry)> Channel;
     std::function<void(QChar second)> KnownList;
+    // The second character of a "B" command: "BS" stores, "BL" searches in the linked database.
+    std::function<void(QChar second)> Database;
     // Space: append the receiver's frequency to the scratch pad.
     std::function<void()> PadAppend;
     // "<" and ">": the previous or next record of the running pad or file scan.

@@ -30,7 +30,7 @@ constexpr std::array commandRows{
     CommandRow{'S', 'R', CommandKind::Scan, 1, true, "mark scan: between the [ and ] marks"},
     CommandRow{'S', 'B', CommandKind::Scan, 2, true, "band scan: the current band of the band plan"},
     CommandRow{'S', 'K', CommandKind::Scan, 3, true, "known stations of the selected lists"},
-    CommandRow{'S', 'D', CommandKind::Scan, 4, false, "database records"},
+    CommandRow{'S', 'D', CommandKind::Scan, 4, true, "database records: ask the linked database for each next record"},
     CommandRow{'S', 'C', CommandKind::Scan, 5, false, "channel memories"},
     CommandRow{'S', '*', CommandKind::Scan, 6, false, "quick memories"},
     CommandRow{'S', 'P', CommandKind::Scan, 7, true, "scratch pad"},
@@ -65,6 +65,8 @@ constexpr std::array singleKeyRows{
     KeyHelpRow{"Scan", "Esc", "stop the scan"},
     KeyHelpRow{"Scan", "< >", "previous / next record of the scan file, else of the scratch pad"},
     KeyHelpRow{"Scratch pad", "Space", "note the frequency in the scratch pad, with an identification"},
+    KeyHelpRow{"Database", "BS", "store: send the receiver's frequency and settings to the linked database"},
+    KeyHelpRow{"Database", "BL", "search: look the receiver's frequency up in the linked database"},
     KeyHelpRow{"Help", "F1", "this window (Esc closes it)"},
 };
 // clang-format on
@@ -83,7 +85,7 @@ const CommandRow* FindCommand(char prefix, char second) {
 }
 
 bool IsCommandPrefix(char c) {
-    return c != 0 && std::strchr("MFAN*CSK", c) != nullptr;
+    return c != 0 && std::strchr("MFAN*CSKB", c) != nullptr;
 }
 
 std::span<const KeyHelpRow> SingleKeys() {

@@ -4,6 +4,7 @@
 #include "ui/frequency_digits.h"
 #include "ui/lists_wiring.h"
 #include "ui/opts.h"
+#include "ui/link_wiring.h"
 
 #include <ostry/nrd535.h>
 #include <ostry/serialline.h>
@@ -77,6 +78,7 @@ bool KelvaneFixture::startMain() {
         o.ComPrt->click();
         o.cmdOK->click();
     };
+    WireLink(*main);
     main->receiver().setMessageDisplay([this](const QString& text) { messages << text; });
     main->ShowPortDialog = [this](Main& m) {
         ++portDialogShown;
