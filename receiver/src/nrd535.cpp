@@ -1,10 +1,8 @@
 #include <ostry/nrd535.h>
 #include <ostry/serialline.h>
 
-#include <QApplication>
 #include <QCoreApplication>
 #include <QEventLoop>
-#include <QMessageBox>
 #include <QPointer>
 #include <QTimer>
 
@@ -51,11 +49,9 @@ QByteArray answerLine(const QByteArray& received) {
     return reportHead ? QByteArray() : rest;
 }
 
+// The driver has no windows: without a host display the text goes to the log.
 void defaultDisplay(const QString& text) {
-    if (qobject_cast<QApplication*>(QCoreApplication::instance()))
-        QMessageBox::information(nullptr, QString(), text, QMessageBox::Ok);
-    else
-        qWarning("%s", qUtf8Printable(text));
+    qWarning("%s", qUtf8Printable(text));
 }
 } // namespace
 
@@ -122,18 +118,19 @@ bool Nrd535::fOpen(bool ShowErr) {
     RxBuf.clear();
     if (!Serial->setSettings(m_Baud + QStringLiteral(",N,8,1"))) {
         m_PortOpened = false;
-        if (ShowErr)
-            m_display(
-                QStringLiteral("Invalid line speed \"%1\" [Port=%2]").arg(m_Baud).arg(m_Port));
+        m_lastError = QStringLiteral("Invalid line speed \"%1\" [Port=%2]").arg(m_Baud).arg(m_Port);
+        if (ShowErr) m_display(m_lastError);
         return false;
     }
     if (Serial->open()) {
         m_PortOpened = true;
         m_deviceLost = false;
+        m_lastError.clear();
         return true;
     }
     m_PortOpened = false;
-    if (ShowErr) m_display(Serial->errorString() + QStringLiteral(" [Port=%1]").arg(m_Port));
+    m_lastError = Serial->errorString() + QStringLiteral(" [Port=%1]").arg(m_Port);
+    if (ShowErr) m_display(m_lastError);
     return false;
 }
 
@@ -464,6 +461,9 @@ bool Nrd535::DumpBusy() const {
 }
 bool Nrd535::deviceLost() const {
     return m_deviceLost;
+}
+QString Nrd535::LastError() const {
+    return m_lastError;
 }
 QString Nrd535::device() const {
     return portDevice(m_Port);

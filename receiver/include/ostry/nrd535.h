@@ -16,6 +16,26 @@ class SerialLine;
 
 // Driver of a JRC NRD-535 / NRD-535D receiver on a serial line. Public members follow the
 // control's slot order; property get/let pairs are overloads of one name.
+//
+// What a host must know:
+// - It needs a running Qt event loop on the thread that owns it: received text, the lost-port
+//   report and the dump watchdog all arrive through the loop. Nothing is thread-safe.
+// - Order: Baud("4800"), Port(n), fOpen(); then call Conn() (from a timer) until it returns
+//   true; Hook(true) to take remote control; poll FTUpd/NBUpd/SQUpd/SMUpd periodically.
+// - Conn() runs a nested event loop for about 400 ms (two 200 ms waits for the answers to "H"
+//   and "?"); user input is held back meanwhile, timers and sockets run. A Conn() called during
+//   those waits returns false at once.
+// - Setters (Fr, MD, FT, AG, AT, NB) and polls send one command line only while Connected() and
+//   return at once; the stored value changes when the receiver's next report arrives (FT and NB
+//   store at once and raise OnUpd). Out-of-range values send nothing.
+// - A filter is FT(Wide/Inter/Narrow/Aux); a continuous bandwidth is given in hertz through the
+//   same setter, e.g. FT(ostry::FT(2400)).
+// - Getters (Fr(), MD(), FT(), AG(), AT(), NB(), SM(), SQ()) clear the matching modified flag,
+//   as IsMod..() does; a second reader of the same driver should use state(), which clears
+//   nothing. After Conn() every field reads -1 until the receiver reports it.
+// - Port n maps to a device path or a network address (ostry/serialline.h): "tcp://HOST:PORT"
+//   reaches a serial server. Failures are not thrown: members return false/empty, fOpen keeps
+//   its reason in LastError() and, with ShowErr, hands it to the message display.
 class OSTRY_EXPORT Nrd535 : public QObject {
     Q_OBJECT
 public:
@@ -99,11 +119,15 @@ public:
     // True after the device vanished under an open port (adapter unplugged, pty closed); the
     // port has then been closed. Cleared by the next successful fOpen.
     bool deviceLost() const;
-    // The device path the current Port maps to (see ostry/serialline.h).
+    // The device path or address the current Port maps to (see ostry/serialline.h).
     QString device() const;
+    // Why the last fOpen failed ("<reason> [Port=n]"); empty after a successful one.
+    QString LastError() const;
+    // The last reported status fields; reading them clears no modified flag.
+    const ostry::ReceiverState& state() const { return m_st; }
 
-    // fOpen(ShowErr = true) reports a failed open through this; the default shows a message box
-    // when a widget application runs and writes to the log otherwise. Tests and hosts replace it.
+    // fOpen(ShowErr = true) hands the failure text to this. The driver shows no windows: the
+    // default writes to the log; a program sets a display that shows its own message box.
     using MessageDisplay = std::function<void(const QString& text)>;
     void setMessageDisplay(MessageDisplay display);
 
@@ -135,6 +159,7 @@ private:
     bool m_Hook = false;
     bool m_deviceLost = false;
     QString m_RomId;
+    QString m_lastError;
     ostry::ReceiverState m_st;
     ostry::ReplyReader RxBuf;
     bool FTBusy = false;
