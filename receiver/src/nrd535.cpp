@@ -59,6 +59,7 @@ Nrd535::Nrd535(QObject* parent)
     : QObject(parent), Serial(new SerialLine(this)), m_display(defaultDisplay) {
     connect(Serial, &SerialLine::received, this, &Nrd535::Serial_OnComm);
     connect(Serial, &SerialLine::lost, this, &Nrd535::onPortError);
+    connect(Serial, &SerialLine::up, this, [this] { m_deviceLost = false; });
     m_dumpWatch = new QTimer(this);
     m_dumpWatch->setSingleShot(true);
     m_dumpWatch->setInterval(DumpSilenceMs);
@@ -124,7 +125,8 @@ bool Nrd535::fOpen(bool ShowErr) {
     }
     if (Serial->open()) {
         m_PortOpened = true;
-        m_deviceLost = false;
+        // A network address is only being connected to; it is back once up() arrives.
+        if (Serial->isUp()) m_deviceLost = false;
         m_lastError.clear();
         return true;
     }
@@ -141,6 +143,7 @@ bool Nrd535::fClose() {
     Serial->close();
     m_PortOpened = false;
     m_st.Hook = false;
+    m_lossReported = false; // the host chose to close: the next port's failures are news
     return true;
 }
 
@@ -187,6 +190,7 @@ bool Nrd535::Conn() {
     }
     Hook(true);
     m_Connected = true;
+    m_lossReported = false;
     SetRxNotify(true);
     UpdAll();
     return SendCmd(QByteArrayLiteral("I1"));
@@ -537,10 +541,15 @@ bool Nrd535::waitPumping(int ms) {
 void Nrd535::onPortError(const QString& description) {
     // The serial layer has closed the port; mirror what fClose leaves behind.
     m_deviceLost = true;
+    m_lastError = description + QStringLiteral(" [Port=%1]").arg(m_Port);
     m_Connected = false;
     m_PortOpened = false;
     m_st.Hook = false;
     m_dumpBusy = false;
     m_dumpWatch->stop();
+    // A server that stays away fails every reconnection attempt: the host hears of it once,
+    // until the receiver has answered again.
+    if (m_lossReported) return;
+    m_lossReported = true;
     emit portLost(description);
 }

@@ -34,8 +34,11 @@ class SerialLine;
 //   as IsMod..() does; a second reader of the same driver should use state(), which clears
 //   nothing. After Conn() every field reads -1 until the receiver reports it.
 // - Port n maps to a device path or a network address (ostry/serialline.h): "tcp://HOST:PORT"
-//   reaches a serial server. Failures are not thrown: members return false/empty, fOpen keeps
-//   its reason in LastError() and, with ShowErr, hands it to the message display.
+//   reaches a serial server. For an address fOpen only starts resolving and connecting and
+//   returns true; Conn fails until the connection stands, and a failed attempt (name not found,
+//   refused, no answer) arrives as portLost like an unplugged adapter.
+// - Failures are not thrown: members return false/empty, fOpen keeps its reason in LastError()
+//   and, with ShowErr, hands it to the message display.
 class OSTRY_EXPORT Nrd535 : public QObject {
     Q_OBJECT
 public:
@@ -116,12 +119,15 @@ public:
     bool PortOpened() const;
     bool Connected() const;
     bool DumpBusy() const;
-    // True after the device vanished under an open port (adapter unplugged, pty closed); the
-    // port has then been closed. Cleared by the next successful fOpen.
+    // True after the device vanished under an open port (adapter unplugged, pty closed, network
+    // connection dropped or a connection attempt failed); the port has then been closed.
+    // Cleared when the line is up again (a device: the next successful fOpen; a network address:
+    // once its connection stands).
     bool deviceLost() const;
     // The device path or address the current Port maps to (see ostry/serialline.h).
     QString device() const;
-    // Why the last fOpen failed ("<reason> [Port=n]"); empty after a successful one.
+    // Why the last fOpen failed or the line was lost ("<reason> [Port=n]"); empty after a
+    // successful fOpen.
     QString LastError() const;
     // The last reported status fields; reading them clears no modified flag.
     const ostry::ReceiverState& state() const { return m_st; }
@@ -136,7 +142,9 @@ signals:
                qint16 SM, ostry::ONOFF SQ);
     void OnChn(bool TB, qint16 NM, bool ST, double Fr, ostry::MD MD, ostry::FT FT, ostry::AG AG,
                ostry::ONOFF AT);
-    // The open port's device went away; the port is closed. `description` says why.
+    // The open port's device went away or its network connection dropped or could not be made;
+    // the port is closed and `description` says why. Raised once per loss: failed attempts to
+    // reopen stay quiet until the receiver has answered Conn again (or the host ran fClose).
     void portLost(const QString& description);
 
 private:
@@ -158,6 +166,7 @@ private:
     bool m_Connected = false;
     bool m_Hook = false;
     bool m_deviceLost = false;
+    bool m_lossReported = false;
     QString m_RomId;
     QString m_lastError;
     ostry::ReceiverState m_st;
