@@ -165,6 +165,7 @@ bool Nrd535::Conn() {
     m_st.Fr = -1.0;
     m_st.MD = m_st.FT = m_st.AG = m_st.AT = m_st.SQ = -1;
     m_st.NB = m_st.SM = -1;
+    m_st.ReportedFT = -1;
     RxBuf.clear();
     // Whatever is still waiting (reports of an earlier session, a reply that came too late) would
     // be read as the answers below.
