@@ -186,7 +186,11 @@ void RigctlServer::answer(Client* c, const std::string& line, bool tooLong) {
         break;
     }
     // The client may have gone while a write ran the event loop.
-    if (s && s->state() == QAbstractSocket::ConnectedState) s->write(out);
+    if (s && s->state() == QAbstractSocket::ConnectedState) {
+        s->write(out);
+        // Out now rather than on the next pass of the event loop: one wake-up less per answer.
+        s->flush();
+    }
 }
 
 QByteArray RigctlServer::read(const Request& r) const {
