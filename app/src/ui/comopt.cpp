@@ -71,6 +71,9 @@ bool ComOpt::ClosesAtOnce(const Settings& settings, bool requested) {
 
 ComOpt::Status ComOpt::PortStatus(int n) {
     const QString device = ostry::portDevice(n);
+    // A serial server is reached when the link connects; probing it here would wait on the
+    // network.
+    if (ostry::isNetworkAddress(device)) return Free;
     if (device.isEmpty() || !QFileInfo::exists(device)) return Absent;
     const QByteArray path = QFile::encodeName(device);
     if (::access(path.constData(), R_OK | W_OK) != 0)

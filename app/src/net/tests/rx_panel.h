@@ -38,6 +38,10 @@ public:
         calls << QStringLiteral("ShowAgc %1 %2").arg(code).arg(apply);
         if (apply) rx.AG(ostry::AG(code));
     }
+    void ShowNoiseBlanker(int code, bool apply) override {
+        calls << QStringLiteral("ShowNoiseBlanker %1 %2").arg(code).arg(apply);
+        if (apply) rx.NB(qint16(code));
+    }
     void ShowRecordNumber(const QString&, const QString&) override {}
     void ShowRecordCaption(double, const QString&, bool) override {}
     void ClearChannelLabels() override {}

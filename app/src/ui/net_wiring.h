@@ -1,0 +1,27 @@
+#pragma once
+
+// The rig-control server in the program. It runs when --rigctld[=[ADDRESS:]PORT] is given for
+// this run, or when the setting "NET_Rigctld" is 1; it then listens on "NET_RigctldAt"
+// ("[ADDRESS:]PORT", 127.0.0.1:4532 when empty). Off by default.
+
+#include <QString>
+#include <QStringList>
+
+class Main;
+class Registry;
+class RigctlServer;
+
+struct RigctldChoice {
+    bool given = false; // --rigctld was on the command line
+    QString value;      // what followed "=", empty for the default address
+};
+
+// Takes every --rigctld / --rigctld=VALUE out of args (the last one counts). False (and error
+// set) when a value does not read as [ADDRESS:]PORT.
+bool TakeRigctldOption(QStringList& args, RigctldChoice* choice, QString* error = nullptr);
+// The usage line of the option.
+QString RigctldOptionHelp();
+
+// Creates the server as a child of the window; it listens once the window has started and
+// closes when it stops. Returns the server (also when it stays off).
+RigctlServer* WireNet(Main& main, Registry& reg, const RigctldChoice& choice = {});
