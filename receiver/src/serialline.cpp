@@ -20,6 +20,10 @@ QHash<int, QString>& overrides() {
 QString portDevice(int n) {
     const auto it = overrides().constFind(n);
     if (it != overrides().constEnd()) return *it;
+    return defaultPortDevice(n);
+}
+
+QString defaultPortDevice(int n) {
     if (n >= 1 && n <= 4) return QStringLiteral("/dev/ttyS%1").arg(n - 1);
     if (n >= 5 && n <= 8) return QStringLiteral("/dev/ttyUSB%1").arg(n - 5);
     return QString();

@@ -4,11 +4,20 @@
 #include "settings/registry.h"
 #include "ui/main_window.h"
 
+#include <ostry/serialline.h>
+
 #include <QMessageBox>
+
+#include <array>
 
 namespace {
 const QString OnValue = QStringLiteral("NET_Rigctld");
 const QString AtValue = QStringLiteral("NET_RigctldAt");
+// The device or serial-server address chosen in the port dialog for port n, kept across runs.
+QString deviceValue(int n) {
+    return QStringLiteral("COM_Device%1").arg(n);
+}
+constexpr int FirstPort = 1, LastPort = 8;
 
 QString appKey() {
     return QString::fromLatin1(Registry::AppKeyName);
@@ -43,7 +52,28 @@ QString RigctldOptionHelp() {
                           "                      ADDRESS:PORT, 127.0.0.1:4532 by default");
 }
 
+// Ports the port dialog mapped elsewhere are mapped so again, unless this run maps them itself
+// (--port); what the dialog changes during the run is kept at its end.
+void KeepPortDevices(Main& main, Registry& reg) {
+    std::array<QString, LastPort + 1> atStart;
+    for (int n = FirstPort; n <= LastPort; ++n) {
+        const QString saved = reg.RegGet(appKey(), QString(), deviceValue(n), QString()).toString();
+        const bool givenForRun = ostry::portDevice(n) != ostry::defaultPortDevice(n);
+        if (!saved.isEmpty() && !givenForRun) ostry::setPortDevice(n, saved);
+        atStart[size_t(n)] = ostry::portDevice(n);
+    }
+    QObject::connect(&main, &Main::stopping, &main, [atStart, &reg] {
+        for (int n = FirstPort; n <= LastPort; ++n) {
+            const QString now = ostry::portDevice(n);
+            if (now == atStart[size_t(n)]) continue;
+            reg.RegSave(appKey(), QString(), deviceValue(n),
+                        now == ostry::defaultPortDevice(n) ? QString() : now);
+        }
+    });
+}
+
 RigctlServer* WireNet(Main& main, Registry& reg, const RigctldChoice& choice) {
+    KeepPortDevices(main, reg);
     auto* server = new RigctlServer(main.receiver(), main, &main);
     const bool on =
         choice.given || reg.RegGet(appKey(), QString(), OnValue, QVariant(int(0))).toInt() == 1;

@@ -23,5 +23,7 @@ bool TakeRigctldOption(QStringList& args, RigctldChoice* choice, QString* error 
 QString RigctldOptionHelp();
 
 // Creates the server as a child of the window; it listens once the window has started and
-// closes when it stops. Returns the server (also when it stays off).
+// closes when it stops. Returns the server (also when it stays off). Also keeps the devices and
+// serial-server addresses chosen in the port dialog ("COM_Device1".."COM_Device8"; empty: the
+// port's own device) across runs; a port mapped with --port keeps that mapping for the run.
 RigctlServer* WireNet(Main& main, Registry& reg, const RigctldChoice& choice = {});

@@ -26,6 +26,8 @@ namespace ostry {
 
 // The device for port n, or an empty string when there is none.
 OSTRY_EXPORT QString portDevice(int n);
+// The device port n names when nothing maps it otherwise.
+OSTRY_EXPORT QString defaultPortDevice(int n);
 // "COM" n.
 OSTRY_EXPORT QString portName(int n);
 // Maps port n to `device` for this run (an empty device removes the override).
