@@ -99,3 +99,28 @@ RigctlServer* WireNet(Main& main, Registry& reg, const RigctldChoice& choice) {
     QObject::connect(&main, &Main::stopping, server, &RigctlServer::close);
     return server;
 }
+
+bool ApplyRigctld(Main& main, Registry& reg, bool on, const QString& at, QString* error) {
+    auto* server = main.findChild<RigctlServer*>();
+    if (!server) {
+        if (error) *error = QStringLiteral("The rig-control server is not part of this window");
+        return false;
+    }
+    reg.RegSave(appKey(), QString(), OnValue, on ? 1 : 0);
+    reg.RegSave(appKey(), QString(), AtValue, at);
+    if (!on) {
+        server->close();
+        return true;
+    }
+    QHostAddress address;
+    quint16 port = 0;
+    if (parseRigctldOption(at, &address, &port, error) && server->listen(address, port, error))
+        return true;
+    server->close();
+    return false;
+}
+
+bool RigctldSetting(const Registry& reg, QString* at) {
+    if (at) *at = reg.RegGet(appKey(), QString(), AtValue, QString()).toString();
+    return reg.RegGet(appKey(), QString(), OnValue, QVariant(int(0))).toInt() == 1;
+}

@@ -27,3 +27,10 @@ QString RigctldOptionHelp();
 // serial-server addresses chosen in the port dialog ("COM_Device1".."COM_Device8"; empty: the
 // port's own device) across runs; a port mapped with --port keeps that mapping for the run.
 RigctlServer* WireNet(Main& main, Registry& reg, const RigctldChoice& choice = {});
+
+// For the options dialog: turns the server on (listening on `at`, "[ADDRESS:]PORT", empty for
+// 127.0.0.1:4532) or off now, and keeps the choice in "NET_Rigctld" / "NET_RigctldAt". False
+// (and error set) when the address does not read or cannot be bound; the server is off then.
+bool ApplyRigctld(Main& main, Registry& reg, bool on, const QString& at, QString* error = nullptr);
+// The setting as kept: on, and the address text.
+bool RigctldSetting(const Registry& reg, QString* at = nullptr);

@@ -3,6 +3,7 @@
 
 #include "fixture.h"
 #include "net/rigctl_server.h"
+#include "ui/net_wiring.h"
 
 #include "core/tuner.h"
 
@@ -42,6 +43,7 @@ class TestRigctlProgram : public QObject {
     Q_OBJECT
 private slots:
     void offByDefault();
+    void optionsTurnItOnAndOff();
     void writesFollowTheWindowsState_data();
     void writesFollowTheWindowsState();
     void commandLine_data();
@@ -54,6 +56,39 @@ void TestRigctlProgram::offByDefault() {
     auto* server = f.main->findChild<RigctlServer*>();
     QVERIFY(server);
     QVERIFY(!server->isListening());
+}
+
+void TestRigctlProgram::optionsTurnItOnAndOff() {
+    KelvaneFixture f;
+    QVERIFY(f.ok());
+    auto* server = f.main->findChild<RigctlServer*>();
+    QVERIFY(server);
+    const quint16 port = nrd535sim::SerialServer::freePort();
+    const QString at = QStringLiteral("127.0.0.1:%1").arg(port);
+    QString error;
+    QVERIFY2(ApplyRigctld(*f.main, *f.reg, true, at, &error), qPrintable(error));
+    QVERIFY(server->isListening());
+    QCOMPARE(server->serverPort(), port);
+    QTcpSocket c;
+    c.connectToHost(QHostAddress(QHostAddress::LocalHost), port);
+    QVERIFY(c.waitForConnected(5000));
+    QCOMPARE(ask(c, "f\n"), QByteArray("9410000\n"));
+    QVERIFY(!ApplyRigctld(*f.main, *f.reg, true, QStringLiteral("nowhere"), &error));
+    QVERIFY(!error.isEmpty());
+    QVERIFY(!server->isListening());
+    QVERIFY(ApplyRigctld(*f.main, *f.reg, false, at));
+    QVERIFY(!server->isListening());
+    QCOMPARE(server->clientCount(), 0);
+    // Kept for the next start.
+    QVERIFY(ApplyRigctld(*f.main, *f.reg, true, at));
+    f.stopMain();
+    QString kept;
+    QVERIFY(RigctldSetting(*f.readHive(), &kept));
+    QCOMPARE(kept, at);
+    QVERIFY(f.startMain());
+    QTcpSocket again;
+    again.connectToHost(QHostAddress(QHostAddress::LocalHost), port);
+    QVERIFY(again.waitForConnected(5000));
 }
 
 void TestRigctlProgram::writesFollowTheWindowsState_data() {
