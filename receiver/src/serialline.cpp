@@ -4,6 +4,7 @@
 #include <QHash>
 #include <QMetaObject>
 #include <QSerialPort>
+#include <QSet>
 #include <QTcpSocket>
 #include <QTimer>
 #include <QUrl>
@@ -14,6 +15,10 @@ namespace {
 QHash<int, QString>& overrides() {
     static QHash<int, QString> map;
     return map;
+}
+QSet<int>& chosen() {
+    static QSet<int> ports;
+    return ports;
 }
 } // namespace
 
@@ -42,6 +47,16 @@ void setPortDevice(int n, const QString& device) {
 
 void clearPortOverrides() {
     overrides().clear();
+    chosen().clear();
+}
+
+void choosePortDevice(int n, const QString& device) {
+    setPortDevice(n, device == defaultPortDevice(n) ? QString() : device);
+    chosen().insert(n);
+}
+
+bool portDeviceChosen(int n) {
+    return chosen().contains(n);
 }
 
 bool isNetworkAddress(const QString& device) {

@@ -216,7 +216,7 @@ void ComOpt::OK_Click() {
     if (Port->currentIndex() < 0) return;
     const int n = Port->currentData().toInt();
     const QString device = Device->text().trimmed();
-    if (!device.isEmpty() && device != ostry::portDevice(n)) {
+    if (!device.isEmpty()) {
         QString error;
         if (ostry::isNetworkAddress(device)
                 ? !ostry::parseNetworkAddress(device, nullptr, nullptr, &error)
@@ -226,8 +226,8 @@ void ComOpt::OK_Click() {
                                           : error);
             return;
         }
-        // Back to the port's own device when it names that one again.
-        ostry::setPortDevice(n, device == ostry::defaultPortDevice(n) ? QString() : device);
+        // Confirmed here, so kept for the next runs too (a --port mapping included).
+        ostry::choosePortDevice(n, device);
     }
     const QString text = Port->currentText();
     // The marks "*" and "=" and the device end the number.

@@ -8,8 +8,6 @@
 
 #include <QMessageBox>
 
-#include <array>
-
 namespace {
 const QString OnValue = QStringLiteral("NET_Rigctld");
 const QString AtValue = QStringLiteral("NET_RigctldAt");
@@ -52,20 +50,18 @@ QString RigctldOptionHelp() {
                           "                      ADDRESS:PORT, 127.0.0.1:4532 by default");
 }
 
-// Ports the port dialog mapped elsewhere are mapped so again, unless this run maps them itself
-// (--port); what the dialog changes during the run is kept at its end.
+// Ports mapped in the port dialog are mapped so again, unless this run maps them itself
+// (--port); what the dialog confirms during the run is kept at its end.
 void KeepPortDevices(Main& main, Registry& reg) {
-    std::array<QString, LastPort + 1> atStart;
     for (int n = FirstPort; n <= LastPort; ++n) {
         const QString saved = reg.RegGet(appKey(), QString(), deviceValue(n), QString()).toString();
         const bool givenForRun = ostry::portDevice(n) != ostry::defaultPortDevice(n);
         if (!saved.isEmpty() && !givenForRun) ostry::setPortDevice(n, saved);
-        atStart[size_t(n)] = ostry::portDevice(n);
     }
-    QObject::connect(&main, &Main::stopping, &main, [atStart, &reg] {
+    QObject::connect(&main, &Main::stopping, &main, [&reg] {
         for (int n = FirstPort; n <= LastPort; ++n) {
+            if (!ostry::portDeviceChosen(n)) continue;
             const QString now = ostry::portDevice(n);
-            if (now == atStart[size_t(n)]) continue;
             reg.RegSave(appKey(), QString(), deviceValue(n),
                         now == ostry::defaultPortDevice(n) ? QString() : now);
         }

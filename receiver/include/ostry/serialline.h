@@ -33,6 +33,11 @@ OSTRY_EXPORT QString portName(int n);
 // Maps port n to `device` for this run (an empty device removes the override).
 OSTRY_EXPORT void setPortDevice(int n, const QString& device);
 OSTRY_EXPORT void clearPortOverrides();
+// The operator chose `device` for port n (port dialog): mapped as setPortDevice does (the port's
+// own device removes the override), and remembered as chosen so the program can keep it.
+OSTRY_EXPORT void choosePortDevice(int n, const QString& device);
+// True once choosePortDevice ran for port n in this run.
+OSTRY_EXPORT bool portDeviceChosen(int n);
 // True when `device` names a network address ("scheme://..."), not a device path.
 OSTRY_EXPORT bool isNetworkAddress(const QString& device);
 // Splits "tcp://HOST:PORT" (HOST may be a name, an IPv4 address or [IPv6]); false (and `error`

@@ -30,7 +30,7 @@ bool select(ComOpt& dialog, int n) {
 class TestPortDevices : public QObject {
     Q_OBJECT
 private slots:
-    void cleanup() { ostry::setPortDevice(NetPort, QString()); }
+    void cleanup() { ostry::clearPortOverrides(); }
     void dialogEditsTheDevice_data();
     void dialogEditsTheDevice();
     void choiceIsKeptAcrossRuns();
@@ -76,6 +76,11 @@ void TestPortDevices::dialogEditsTheDevice() {
 void TestPortDevices::choiceIsKeptAcrossRuns() {
     KelvaneFixture f;
     QVERIFY(f.ok());
+    // A new run: nothing mapped or chosen but the simulator's port.
+    const auto newRun = [&f] {
+        ostry::clearPortOverrides();
+        ostry::setPortDevice(KelvaneFixture::SimPort, f.sim.path());
+    };
     ostry::setPortDevice(NetPort, QStringLiteral("tcp://127.0.0.1:1"));
     {
         ComOpt dialog(f.main->settings, f.main.get());
@@ -90,9 +95,37 @@ void TestPortDevices::choiceIsKeptAcrossRuns() {
             .toString(),
         QStringLiteral("tcp://192.0.2.7:4001"));
     // The next start maps the port again (the one-run mapping is gone by then).
-    ostry::setPortDevice(NetPort, QString());
+    newRun();
     QVERIFY(f.startMain());
     QCOMPARE(ostry::portDevice(NetPort), QStringLiteral("tcp://192.0.2.7:4001"));
+    // A mapping given for one run is kept only once the dialog confirms it.
+    f.stopMain();
+    newRun();
+    ostry::setPortDevice(NetPort, QStringLiteral("tcp://192.0.2.8:4002")); // as --port does
+    QVERIFY(f.startMain());
+    f.stopMain();
+    QCOMPARE(
+        f.readHive()
+            ->RegGet(QStringLiteral("Kelvane"), QString(), QStringLiteral("COM_Device3"), QString())
+            .toString(),
+        QStringLiteral("tcp://192.0.2.7:4001"));
+    newRun();
+    ostry::setPortDevice(NetPort, QStringLiteral("tcp://192.0.2.8:4002"));
+    QVERIFY(f.startMain());
+    {
+        ComOpt dialog(f.main->settings, f.main.get());
+        QVERIFY(select(dialog, NetPort));
+        dialog.OK->click(); // unchanged, confirmed
+    }
+    f.stopMain();
+    QCOMPARE(
+        f.readHive()
+            ->RegGet(QStringLiteral("Kelvane"), QString(), QStringLiteral("COM_Device3"), QString())
+            .toString(),
+        QStringLiteral("tcp://192.0.2.8:4002"));
+    newRun();
+    QVERIFY(f.startMain());
+    QCOMPARE(ostry::portDevice(NetPort), QStringLiteral("tcp://192.0.2.8:4002"));
     // Back to the port's own device: the kept value is cleared.
     {
         ComOpt dialog(f.main->settings, f.main.get());
