@@ -4,6 +4,7 @@
 #include "ui/lists_wiring.h"
 #include "ui/link_wiring.h"
 #include "ui/main_window.h"
+#include "ui/net_wiring.h"
 
 #include <nrd535sim/simulator.h>
 #include <ostry/nrd535.h>
@@ -69,13 +70,14 @@ QString usage() {
                "  --settings FILE     keep the settings in FILE instead of\n"
                "                      %1\n"
                "  %2\n"
+               "  %3\n"
                "  --help              show this help and exit\n"
                "  --version           show the version and exit\n"
                "\n"
                "Serial ports: COM1..COM4 are /dev/ttyS0..3 and COM5..COM8 /dev/ttyUSB0..3 unless\n"
                "--port says otherwise. Memory, pad and noise files live in the working "
                "directory.\n")
-        .arg(Registry::DefaultPath(), ostry::portOptionHelp());
+        .arg(Registry::DefaultPath(), ostry::portOptionHelp(), RigctldOptionHelp());
 }
 
 // Wall-clock stamp in milliseconds for the start-up benchmark (KELVANE_TIMING=1).
@@ -124,6 +126,11 @@ int main(int argc, char** argv) {
     }
     QString portError;
     if (!ostry::applyPortOptions(args, &portError)) {
+        print(stderr, QStringLiteral("kelvane: %1\n").arg(portError));
+        return 2;
+    }
+    RigctldChoice rigctld;
+    if (!TakeRigctldOption(args, &rigctld, &portError)) {
         print(stderr, QStringLiteral("kelvane: %1\n").arg(portError));
         return 2;
     }
@@ -194,6 +201,7 @@ int main(int argc, char** argv) {
     Main window(reg);
     WireLists(window);
     WireLink(window);
+    WireNet(window, reg, rigctld);
     if (simulate) window.ForcedPort = SimulatedPort;
     window.PreferredPort = preferredPort;
     if (!window.Load()) return 0;

@@ -1,10 +1,8 @@
 #include <ostry/nrd535.h>
 #include <ostry/serialline.h>
 
-#include <QApplication>
 #include <QCoreApplication>
 #include <QEventLoop>
-#include <QMessageBox>
 #include <QPointer>
 #include <QTimer>
 
@@ -51,11 +49,9 @@ QByteArray answerLine(const QByteArray& received) {
     return reportHead ? QByteArray() : rest;
 }
 
+// The driver has no windows: without a host display the text goes to the log.
 void defaultDisplay(const QString& text) {
-    if (qobject_cast<QApplication*>(QCoreApplication::instance()))
-        QMessageBox::information(nullptr, QString(), text, QMessageBox::Ok);
-    else
-        qWarning("%s", qUtf8Printable(text));
+    qWarning("%s", qUtf8Printable(text));
 }
 } // namespace
 
@@ -63,6 +59,7 @@ Nrd535::Nrd535(QObject* parent)
     : QObject(parent), Serial(new SerialLine(this)), m_display(defaultDisplay) {
     connect(Serial, &SerialLine::received, this, &Nrd535::Serial_OnComm);
     connect(Serial, &SerialLine::lost, this, &Nrd535::onPortError);
+    connect(Serial, &SerialLine::up, this, [this] { m_deviceLost = false; });
     m_dumpWatch = new QTimer(this);
     m_dumpWatch->setSingleShot(true);
     m_dumpWatch->setInterval(DumpSilenceMs);
@@ -122,18 +119,20 @@ bool Nrd535::fOpen(bool ShowErr) {
     RxBuf.clear();
     if (!Serial->setSettings(m_Baud + QStringLiteral(",N,8,1"))) {
         m_PortOpened = false;
-        if (ShowErr)
-            m_display(
-                QStringLiteral("Invalid line speed \"%1\" [Port=%2]").arg(m_Baud).arg(m_Port));
+        m_lastError = QStringLiteral("Invalid line speed \"%1\" [Port=%2]").arg(m_Baud).arg(m_Port);
+        if (ShowErr) m_display(m_lastError);
         return false;
     }
     if (Serial->open()) {
         m_PortOpened = true;
-        m_deviceLost = false;
+        // A network address is only being connected to; it is back once up() arrives.
+        if (Serial->isUp()) m_deviceLost = false;
+        m_lastError.clear();
         return true;
     }
     m_PortOpened = false;
-    if (ShowErr) m_display(Serial->errorString() + QStringLiteral(" [Port=%1]").arg(m_Port));
+    m_lastError = Serial->errorString() + QStringLiteral(" [Port=%1]").arg(m_Port);
+    if (ShowErr) m_display(m_lastError);
     return false;
 }
 
@@ -144,6 +143,7 @@ bool Nrd535::fClose() {
     Serial->close();
     m_PortOpened = false;
     m_st.Hook = false;
+    m_lossReported = false; // the host chose to close: the next port's failures are news
     return true;
 }
 
@@ -165,6 +165,7 @@ bool Nrd535::Conn() {
     m_st.Fr = -1.0;
     m_st.MD = m_st.FT = m_st.AG = m_st.AT = m_st.SQ = -1;
     m_st.NB = m_st.SM = -1;
+    m_st.ReportedFT = -1;
     RxBuf.clear();
     // Whatever is still waiting (reports of an earlier session, a reply that came too late) would
     // be read as the answers below.
@@ -190,6 +191,7 @@ bool Nrd535::Conn() {
     }
     Hook(true);
     m_Connected = true;
+    m_lossReported = false;
     SetRxNotify(true);
     UpdAll();
     return SendCmd(QByteArrayLiteral("I1"));
@@ -465,6 +467,9 @@ bool Nrd535::DumpBusy() const {
 bool Nrd535::deviceLost() const {
     return m_deviceLost;
 }
+QString Nrd535::LastError() const {
+    return m_lastError;
+}
 QString Nrd535::device() const {
     return portDevice(m_Port);
 }
@@ -537,10 +542,15 @@ bool Nrd535::waitPumping(int ms) {
 void Nrd535::onPortError(const QString& description) {
     // The serial layer has closed the port; mirror what fClose leaves behind.
     m_deviceLost = true;
+    m_lastError = description + QStringLiteral(" [Port=%1]").arg(m_Port);
     m_Connected = false;
     m_PortOpened = false;
     m_st.Hook = false;
     m_dumpBusy = false;
     m_dumpWatch->stop();
+    // A server that stays away fails every reconnection attempt: the host hears of it once,
+    // until the receiver has answered again.
+    if (m_lossReported) return;
+    m_lossReported = true;
     emit portLost(description);
 }

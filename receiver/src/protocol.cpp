@@ -148,6 +148,11 @@ qint16 smeterConvert(qint16 sm, bool toRaw) {
     return static_cast<qint16>(s);
 }
 
+double smeterDb(qint16 raw) {
+    if (raw < 0 || raw >= 256) return 0.0;
+    return std::pow((256.0 - raw) / SmScale, 1.0 / SmExponent);
+}
+
 QString smeterText(qint16 raw) {
     for (const auto& b : meterBands)
         if (raw >= b.lowest) return QString::fromLatin1(b.text);
@@ -227,6 +232,7 @@ bool parseChannel(std::string_view line, ChannelReply& out) {
 void applyStatus(ReceiverState& s, const StatusReply& r) {
     if (r.AT != s.AT) s.AT = r.AT, s.ModAT = true;
     if (r.FT != s.FT && !s.Hook) s.FT = r.FT, s.ModFT = true;
+    s.ReportedFT = r.FT;
     if (r.MD != s.MD) s.MD = r.MD, s.ModMD = true;
     if (r.Fr != s.Fr) s.Fr = r.Fr, s.ModFR = true;
     if (r.AG != s.AG) s.AG = r.AG, s.ModAG = true;

@@ -4,7 +4,10 @@
 #include <QHash>
 #include <QMetaObject>
 #include <QSerialPort>
+#include <QSet>
+#include <QTcpSocket>
 #include <QTimer>
+#include <QUrl>
 
 namespace ostry {
 
@@ -13,11 +16,19 @@ QHash<int, QString>& overrides() {
     static QHash<int, QString> map;
     return map;
 }
+QSet<int>& chosen() {
+    static QSet<int> ports;
+    return ports;
+}
 } // namespace
 
 QString portDevice(int n) {
     const auto it = overrides().constFind(n);
     if (it != overrides().constEnd()) return *it;
+    return defaultPortDevice(n);
+}
+
+QString defaultPortDevice(int n) {
     if (n >= 1 && n <= 4) return QStringLiteral("/dev/ttyS%1").arg(n - 1);
     if (n >= 5 && n <= 8) return QStringLiteral("/dev/ttyUSB%1").arg(n - 5);
     return QString();
@@ -36,6 +47,39 @@ void setPortDevice(int n, const QString& device) {
 
 void clearPortOverrides() {
     overrides().clear();
+    chosen().clear();
+}
+
+void choosePortDevice(int n, const QString& device) {
+    setPortDevice(n, device == defaultPortDevice(n) ? QString() : device);
+    chosen().insert(n);
+}
+
+bool portDeviceChosen(int n) {
+    return chosen().contains(n);
+}
+
+bool isNetworkAddress(const QString& device) {
+    return device.contains(QLatin1String("://"));
+}
+
+bool parseNetworkAddress(const QString& address, QString* host, quint16* port, QString* error) {
+    const auto fail = [&](const QString& why) {
+        if (error) *error = QStringLiteral("Invalid network address \"%1\": %2").arg(address, why);
+        return false;
+    };
+    if (!address.startsWith(QLatin1String("tcp://"), Qt::CaseInsensitive))
+        return fail(QStringLiteral("only tcp://HOST:PORT is understood"));
+    const QUrl url(address, QUrl::StrictMode);
+    if (!url.isValid() || url.host().isEmpty() || !url.userInfo().isEmpty() ||
+        !(url.path().isEmpty() || url.path() == QLatin1String("/")) || url.hasQuery() ||
+        url.hasFragment())
+        return fail(QStringLiteral("expected tcp://HOST:PORT"));
+    const int p = url.port(-1);
+    if (p < 1 || p > 65535) return fail(QStringLiteral("the port must be 1 to 65535"));
+    if (host) *host = url.host();
+    if (port) *port = quint16(p);
+    return true;
 }
 
 bool parsePortMapping(const QString& text, int* n, QString* device, QString* error) {
@@ -45,10 +89,12 @@ bool parsePortMapping(const QString& text, int* n, QString* device, QString* err
     const QString dev = eq > 0 ? text.mid(eq + 1) : QString();
     if (!ok || num < 1 || num > 255 || dev.isEmpty()) {
         if (error)
-            *error = QStringLiteral("--port expects N=DEVICE with N from 1 to 255, got \"%1\"")
+            *error = QStringLiteral("--port expects N=DEVICE or N=tcp://HOST:PORT with N from 1 "
+                                    "to 255, got \"%1\"")
                          .arg(text);
         return false;
     }
+    if (isNetworkAddress(dev) && !parseNetworkAddress(dev, nullptr, nullptr, error)) return false;
     *n = num;
     *device = dev;
     return true;
@@ -82,24 +128,38 @@ bool applyPortOptions(QStringList& args, QString* error) {
 }
 
 QString portOptionHelp() {
-    return QStringLiteral("--port N=DEVICE   use DEVICE as serial port N (COMN) for this run");
+    return QStringLiteral("--port N=DEVICE   use DEVICE as serial port N (COMN) for this run; "
+                          "DEVICE may be tcp://HOST:PORT (a serial server)");
 }
 
 SerialLine::SerialLine(QObject* parent)
-    : QObject(parent), m_sp(new QSerialPort(this)), m_straggler(new QTimer(this)) {
+    : QObject(parent), m_sp(new QSerialPort(this)), m_tcp(new QTcpSocket(this)),
+      m_connectTimer(new QTimer(this)), m_straggler(new QTimer(this)) {
     m_sp->setReadBufferSize(m_inputBuffer);
+    m_tcp->setReadBufferSize(m_inputBuffer);
+    m_connectTimer->setSingleShot(true);
+    m_connectTimer->setInterval(ConnectTimeoutMs);
+    connect(m_connectTimer, &QTimer::timeout, this, [this] {
+        dropTcp(QStringLiteral("No answer from the serial server at %1 (connection timed out)")
+                    .arg(m_peer));
+    });
     // The last one or two characters of a burst never reach the threshold on their own; they
     // are handed over once the line has been quiet for a moment instead of waiting for the
     // next reply to push them out.
     m_straggler->setSingleShot(true);
     m_straggler->setInterval(StragglerMs);
     connect(m_straggler, &QTimer::timeout, this, [this] {
-        if (m_threshold > 0 && !m_notifyQueued && m_sp->isOpen() && m_sp->bytesAvailable() > 0)
+        if (m_threshold > 0 && !m_notifyQueued && isUp() && m_io->bytesAvailable() > 0)
             emit received();
     });
     connect(m_sp, &QSerialPort::readyRead, this, &SerialLine::onReadyRead);
     connect(m_sp, &QSerialPort::errorOccurred, this,
             [this](QSerialPort::SerialPortError e) { onError(int(e)); });
+    connect(m_tcp, &QTcpSocket::readyRead, this, &SerialLine::onReadyRead);
+    connect(m_tcp, &QTcpSocket::connected, this, &SerialLine::onTcpConnected);
+    connect(m_tcp, &QTcpSocket::errorOccurred, this, &SerialLine::onTcpError);
+    // A peer that closes without an error report still ends the connection.
+    connect(m_tcp, &QTcpSocket::disconnected, this, &SerialLine::onTcpError);
 }
 
 SerialLine::~SerialLine() {
@@ -126,16 +186,82 @@ bool SerialLine::setSettings(const QString& settings) {
 void SerialLine::setInputBufferSize(int bytes) {
     m_inputBuffer = bytes > 0 ? bytes : DefaultInputBuffer;
     m_sp->setReadBufferSize(m_inputBuffer);
+    m_tcp->setReadBufferSize(m_inputBuffer);
 }
 
 bool SerialLine::open() {
-    if (m_sp->isOpen()) return true;
+    if (isOpen()) return true;
     const QString dev = device();
     if (dev.isEmpty()) {
         m_error =
             QStringLiteral("Invalid port number: no device is known for %1").arg(portName(m_port));
         return false;
     }
+    return isNetworkAddress(dev) ? openNetwork(dev) : openDevice(dev);
+}
+
+bool SerialLine::openNetwork(const QString& address) {
+    QString host;
+    quint16 port = 0;
+    if (!parseNetworkAddress(address, &host, &port, &m_error)) return false;
+    m_peer = host.contains(u':') ? QStringLiteral("[%1]:%2").arg(host).arg(port)
+                                 : QStringLiteral("%1:%2").arg(host).arg(port);
+    m_error.clear();
+    m_io = m_tcp;
+    // Resolving and connecting run on the event loop; the outcome arrives as up() or lost().
+    m_tcp->connectToHost(host, port);
+    m_connectTimer->start();
+    return true;
+}
+
+void SerialLine::onTcpConnected() {
+    m_connectTimer->stop();
+    // Commands are short and answered one by one: no batching delay.
+    m_tcp->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    m_error.clear();
+    emit up();
+    notifyIfDue();
+}
+
+void SerialLine::onTcpError() {
+    if (m_io != m_tcp) return;
+    const bool wasUp = !m_connectTimer->isActive(); // the timer runs until connected
+    QString why;
+    switch (m_tcp->error()) {
+    case QAbstractSocket::HostNotFoundError:
+        why = QStringLiteral("The serial server's name in %1 does not resolve (host not found)")
+                  .arg(m_peer);
+        break;
+    case QAbstractSocket::ConnectionRefusedError:
+        why = QStringLiteral("The serial server at %1 refused the connection (is it running?)")
+                  .arg(m_peer);
+        break;
+    case QAbstractSocket::RemoteHostClosedError:
+        why = QStringLiteral("The serial server at %1 closed the connection").arg(m_peer);
+        break;
+    default:
+        why = wasUp ? QStringLiteral("The connection to the serial server at %1 was lost: %2")
+                          .arg(m_peer, m_tcp->errorString())
+                    : QStringLiteral("Cannot connect to the serial server at %1: %2")
+                          .arg(m_peer, m_tcp->errorString());
+        break;
+    }
+    dropTcp(why);
+}
+
+void SerialLine::dropTcp(const QString& description) {
+    if (m_io != m_tcp) return;
+    m_io = nullptr;
+    m_connectTimer->stop();
+    m_straggler->stop();
+    m_error = description;
+    // Closing from inside the socket's own signal: abort is safe there; a new attempt starts
+    // only from a later open().
+    m_tcp->abort();
+    emit lost(m_error);
+}
+
+bool SerialLine::openDevice(const QString& dev) {
     const QStringList f = m_settings.split(u',');
     m_sp->setPortName(dev);
     m_sp->setBaudRate(f[0].trimmed().toInt());
@@ -165,6 +291,7 @@ bool SerialLine::open() {
     if (m_sp->open(QIODevice::ReadWrite)) {
         m_error.clear();
         m_sp->clearError();
+        m_io = m_sp;
         return true;
     }
     switch (m_sp->error()) {
@@ -185,7 +312,18 @@ bool SerialLine::open() {
 }
 
 void SerialLine::close() {
+    m_straggler->stop();
+    if (m_io == m_tcp) {
+        m_io = nullptr;
+        m_connectTimer->stop();
+        // The "I0"/"H0" of a disconnect still go out before the connection ends.
+        if (m_tcp->state() == QAbstractSocket::ConnectedState && m_tcp->bytesToWrite() > 0)
+            m_tcp->waitForBytesWritten(100);
+        m_tcp->abort();
+        return;
+    }
     if (!m_sp->isOpen()) return;
+    m_io = nullptr;
     // Commands written just before closing (the "I0"/"H0" of a disconnect) still go out.
     if (m_sp->bytesToWrite() > 0) m_sp->waitForBytesWritten(100);
     m_sp->close();
@@ -193,7 +331,16 @@ void SerialLine::close() {
 }
 
 bool SerialLine::isOpen() const {
-    return m_sp->isOpen();
+    return m_io != nullptr;
+}
+
+bool SerialLine::isUp() const {
+    if (m_io == m_tcp) return m_tcp->state() == QAbstractSocket::ConnectedState;
+    return m_io != nullptr;
+}
+
+bool SerialLine::isNetwork() const {
+    return m_io != nullptr && m_io == m_tcp;
 }
 
 void SerialLine::setReceiveThreshold(int n) {
@@ -202,23 +349,28 @@ void SerialLine::setReceiveThreshold(int n) {
 }
 
 qint64 SerialLine::bytesAvailable() const {
-    return m_sp->isOpen() ? m_sp->bytesAvailable() : 0;
+    return isUp() ? m_io->bytesAvailable() : 0;
 }
 
 QByteArray SerialLine::readAll() {
-    if (!m_sp->isOpen()) return QByteArray();
-    return m_sp->readAll();
+    if (!isUp()) return QByteArray();
+    return m_io->readAll();
 }
 
 bool SerialLine::write(const QByteArray& data) {
-    if (!m_sp->isOpen()) return false;
-    if (m_sp->write(data) != data.size()) {
-        m_error = m_sp->errorString();
+    // Nothing is queued while a connection is still being made: a command sent then would
+    // reach the receiver long after its caller gave up waiting for the answer.
+    if (!isUp()) return false;
+    if (m_io->write(data) != data.size()) {
+        m_error = m_io->errorString();
         return false;
     }
     // Push now rather than on the next event loop pass; the rest follows on the notifier.
-    m_sp->flush();
-    return m_sp->isOpen();
+    if (m_io == m_tcp)
+        m_tcp->flush();
+    else
+        m_sp->flush();
+    return isUp();
 }
 
 void SerialLine::onReadyRead() {
@@ -226,9 +378,9 @@ void SerialLine::onReadyRead() {
 }
 
 void SerialLine::notifyIfDue() {
-    if (m_threshold <= 0 || m_notifyQueued || !m_sp->isOpen()) return;
-    if (m_sp->bytesAvailable() < m_threshold) {
-        if (m_sp->bytesAvailable() > 0) m_straggler->start();
+    if (m_threshold <= 0 || m_notifyQueued || !isUp()) return;
+    if (m_io->bytesAvailable() < m_threshold) {
+        if (m_io->bytesAvailable() > 0) m_straggler->start();
         return;
     }
     m_straggler->stop();
@@ -239,8 +391,7 @@ void SerialLine::notifyIfDue() {
         this,
         [this] {
             m_notifyQueued = false;
-            if (m_threshold > 0 && m_sp->isOpen() && m_sp->bytesAvailable() >= m_threshold)
-                emit received();
+            if (m_threshold > 0 && isUp() && m_io->bytesAvailable() >= m_threshold) emit received();
         },
         Qt::QueuedConnection);
 }
@@ -252,6 +403,8 @@ void SerialLine::onError(int error) {
     // A vanished device keeps its descriptor readable forever: close instead of spinning.
     m_error = QStringLiteral("Device %1 was lost (adapter unplugged or line closed)")
                   .arg(m_sp->portName());
+    m_io = nullptr;
+    m_straggler->stop();
     m_sp->close();
     m_sp->clearError();
     emit lost(m_error);

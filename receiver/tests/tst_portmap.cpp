@@ -52,6 +52,16 @@ void TestPortMap::options_data() {
     QTest::newRow("port 256")    << QStringList{"prog", "--port=256=/tmp/a"}        << false << QStringList{} << 256 << "";
     QTest::newRow("not a number") << QStringList{"prog", "--port", "x=/tmp/a"}      << false << QStringList{} << 1 << "/dev/ttyS0";
     QTest::newRow("program name kept") << QStringList{"--port", "--port", "4=/c"}  << true  << QStringList{"--port"} << 4 << "/c";
+    QTest::newRow("serial server") << QStringList{"prog", "--port", "3=tcp://127.0.0.1:2001"} << true << QStringList{"prog"} << 3 << "tcp://127.0.0.1:2001";
+    QTest::newRow("server by name") << QStringList{"prog", "--port=9=tcp://shack.example:7000"} << true << QStringList{"prog"} << 9 << "tcp://shack.example:7000";
+    QTest::newRow("server IPv6") << QStringList{"prog", "--port", "5=tcp://[::1]:4001"} << true << QStringList{"prog"} << 5 << "tcp://[::1]:4001";
+    QTest::newRow("server, no port") << QStringList{"prog", "--port", "3=tcp://127.0.0.1"} << false << QStringList{} << 3 << "/dev/ttyS2";
+    QTest::newRow("server, port 0") << QStringList{"prog", "--port", "3=tcp://h:0"}      << false << QStringList{} << 3 << "/dev/ttyS2";
+    QTest::newRow("server, port too big") << QStringList{"prog", "--port", "3=tcp://h:65536"} << false << QStringList{} << 3 << "/dev/ttyS2";
+    QTest::newRow("server, no host") << QStringList{"prog", "--port", "3=tcp://:4000"}  << false << QStringList{} << 3 << "/dev/ttyS2";
+    QTest::newRow("server, path") << QStringList{"prog", "--port", "3=tcp://h:4000/x"}  << false << QStringList{} << 3 << "/dev/ttyS2";
+    QTest::newRow("server, user") << QStringList{"prog", "--port", "3=tcp://u@h:4000"}  << false << QStringList{} << 3 << "/dev/ttyS2";
+    QTest::newRow("unknown scheme") << QStringList{"prog", "--port", "3=telnet://h:23"} << false << QStringList{} << 3 << "/dev/ttyS2";
     // clang-format on
 }
 

@@ -1,6 +1,7 @@
 // The protocol without a wire: settings tables, conversions, command encoding, reply parsing and
 // the receive assembly fed in arbitrary pieces.
 
+#include <nrd535sim/simulator.h>
 #include <ostry/protocol.h>
 
 #include <QTest>
@@ -40,6 +41,8 @@ private slots:
     void smeter();
     void smeterText_data();
     void smeterText();
+    void smeterDb_data();
+    void smeterDb();
     void frequencyText_data();
     void frequencyText();
     void encoding_data();
@@ -167,6 +170,26 @@ void TestProtocol::smeter() {
     QFETCH(bool, toRaw);
     QFETCH(int, out);
     QCOMPARE(int(smeterConvert(qint16(in), toRaw)), out);
+}
+
+void TestProtocol::smeterDb_data() {
+    QTest::addColumn<int>("raw");
+    QTest::addColumn<double>("low");
+    QTest::addColumn<double>("high");
+    // Readings of the simulated receiver's meter scale for known signals, within the scale's
+    // rounding to whole raw steps.
+    for (const double db : {6.0, 30.0, 54.0, 64.0, 74.0, 94.0})
+        QTest::addRow("%g dB", db) << nrd535sim::Simulator::rawFromDb(db) << db - 2.5 << db + 2.5;
+    QTest::newRow("no signal") << 256 << 0.0 << 0.0;
+    QTest::newRow("unknown") << -1 << 0.0 << 0.0;
+}
+
+void TestProtocol::smeterDb() {
+    QFETCH(int, raw);
+    QFETCH(double, low);
+    QFETCH(double, high);
+    const double db = ostry::smeterDb(qint16(raw));
+    QVERIFY2(db >= low && db <= high, qPrintable(QString::number(db)));
 }
 
 void TestProtocol::smeterText_data() {

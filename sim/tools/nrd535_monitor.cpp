@@ -1,6 +1,8 @@
 // nrd535-monitor: connects an Nrd535 to a receiver (or to an in-process simulator) and prints
 // every OnUpd and OnChn as it arrives. Commands typed on standard input call the driver.
 
+#include "driver_calls.h"
+
 #include <nrd535sim/simulator.h>
 #include <ostry/nrd535.h>
 #include <ostry/serialline.h>
@@ -23,45 +25,22 @@ void out(const QString& s) {
     std::fflush(stdout);
 }
 
-const char* usage = "commands: Fr HZ | MD n | FT n | AG n | AT n | NB n | Hook 0/1 | CHUpd A B |"
-                    " Save N HZ MD FT AG AT | Dump N | Raz L | Conn | Disc | quit";
+QString usage() {
+    return QStringLiteral("commands: ") + nrd535sim::driverCallUsage() + QStringLiteral(" | quit");
+}
 
 void runCommand(Nrd535& rx, const QString& line) {
-    const QStringList w = line.simplified().split(u' ', Qt::SkipEmptyParts);
-    if (w.isEmpty()) return;
-    auto arg = [&](int i) { return i < w.size() ? w[i].toDouble() : 0.0; };
-    const QString c = w[0];
-    if (c == "Fr")
-        rx.Fr(arg(1));
-    else if (c == "MD")
-        rx.MD(ostry::MD(arg(1)));
-    else if (c == "FT")
-        rx.FT(ostry::FT(arg(1)));
-    else if (c == "AG")
-        rx.AG(ostry::AG(arg(1)));
-    else if (c == "AT")
-        rx.AT(ONOFF(arg(1)));
-    else if (c == "NB")
-        rx.NB(qint16(arg(1)));
-    else if (c == "Hook")
-        rx.Hook(arg(1) != 0);
-    else if (c == "CHUpd")
-        out(QStringLiteral("CHUpd -> %1").arg(rx.CHUpd(qint16(arg(1)), qint16(arg(2)))));
-    else if (c == "Save")
-        rx.Save(qint16(arg(1)), arg(2), ostry::MD(arg(3)), ostry::FT(arg(4)), ostry::AG(arg(5)),
-                ONOFF(arg(6)));
-    else if (c == "Dump")
-        rx.Dump(qint16(arg(1)));
-    else if (c == "Raz")
-        rx.Raz(qint16(arg(1)));
-    else if (c == "Conn")
-        out(QStringLiteral("Conn -> %1").arg(rx.Conn()));
-    else if (c == "Disc")
-        out(QStringLiteral("Disc -> %1").arg(rx.Disc()));
-    else if (c == "quit")
+    const QString name = line.simplified().section(u' ', 0, 0);
+    if (name.isEmpty()) return;
+    if (name == u"quit") {
         QCoreApplication::quit();
-    else
-        out(QString::fromLatin1(usage));
+        return;
+    }
+    QString result;
+    if (!nrd535sim::callDriver(rx, line, &result))
+        out(usage());
+    else if (!result.isEmpty())
+        out(QStringLiteral("%1 -> %2").arg(name, result));
 }
 
 } // namespace
@@ -190,7 +169,7 @@ int main(int argc, char* argv[]) {
         for (const QString& line : QString::fromLocal8Bit(buf, n).split(u'\n'))
             runCommand(rx, line);
     });
-    out(QString::fromLatin1(usage));
+    out(usage());
 
     if (cli.isSet(once)) QTimer::singleShot(cli.value(once).toInt(), &app, &QCoreApplication::quit);
     const int rc = app.exec();

@@ -13,6 +13,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QLockFile>
 #include <QPushButton>
 #include <QRadioButton>
@@ -47,6 +48,9 @@ ComOpt::ComOpt(Settings& settings, QWidget* parent, int preferred)
     OK = new QPushButton(QStringLiteral("&OK"), this);
     Cancel = new QPushButton(QStringLiteral("&Cancel"), this);
     OK->setDefault(true);
+    DeviceLbl = new QLabel(QStringLiteral("Device:"), this);
+    Device = new QLineEdit(this);
+    Device->setToolTip(QStringLiteral("Device or serial server (tcp://HOST:PORT) of the port"));
     Note = new QLabel(this);
     Note->setWordWrap(true);
     Note->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -54,10 +58,12 @@ ComOpt::ComOpt(Settings& settings, QWidget* parent, int preferred)
     auto* grid = new QGridLayout(this);
     grid->addWidget(PortLbl, 0, 0);
     grid->addWidget(Port, 0, 1, 1, 2);
-    grid->addWidget(FrmComSpd, 1, 0, 1, 3);
-    grid->addWidget(Note, 2, 0, 1, 3);
-    grid->addWidget(OK, 3, 1);
-    grid->addWidget(Cancel, 3, 2);
+    grid->addWidget(DeviceLbl, 1, 0);
+    grid->addWidget(Device, 1, 1, 1, 2);
+    grid->addWidget(FrmComSpd, 2, 0, 1, 3);
+    grid->addWidget(Note, 3, 0, 1, 3);
+    grid->addWidget(OK, 4, 1);
+    grid->addWidget(Cancel, 4, 2);
 
     connect(OK, &QPushButton::clicked, this, &ComOpt::OK_Click);
     connect(Cancel, &QPushButton::clicked, this, &ComOpt::Cancel_Click);
@@ -71,6 +77,9 @@ bool ComOpt::ClosesAtOnce(const Settings& settings, bool requested) {
 
 ComOpt::Status ComOpt::PortStatus(int n) {
     const QString device = ostry::portDevice(n);
+    // A serial server is reached when the link connects; probing it here would wait on the
+    // network.
+    if (ostry::isNetworkAddress(device)) return Free;
     if (device.isEmpty() || !QFileInfo::exists(device)) return Absent;
     const QByteArray path = QFile::encodeName(device);
     if (::access(path.constData(), R_OK | W_OK) != 0)
@@ -190,6 +199,8 @@ void ComOpt::Fill() {
 void ComOpt::showNote() {
     OK->setEnabled(Port->currentIndex() >= 0);
     const int n = Port->currentData().toInt();
+    Device->setEnabled(n >= FirstPort && n <= LastPort);
+    Device->setText(Device->isEnabled() ? ostry::portDevice(n) : QString());
     if (n < FirstPort || n > LastPort) {
         Note->clear();
         return;
@@ -203,6 +214,21 @@ void ComOpt::ComSpd_Click(int index) {
 
 void ComOpt::OK_Click() {
     if (Port->currentIndex() < 0) return;
+    const int n = Port->currentData().toInt();
+    const QString device = Device->text().trimmed();
+    if (!device.isEmpty()) {
+        QString error;
+        if (ostry::isNetworkAddress(device)
+                ? !ostry::parseNetworkAddress(device, nullptr, nullptr, &error)
+                : !device.startsWith(QLatin1Char('/'))) {
+            Note->setText(error.isEmpty() ? QStringLiteral("A device is a path such as "
+                                                           "/dev/ttyUSB0, or tcp://HOST:PORT")
+                                          : error);
+            return;
+        }
+        // Confirmed here, so kept for the next runs too (a --port mapping included).
+        ostry::choosePortDevice(n, device);
+    }
     const QString text = Port->currentText();
     // The marks "*" and "=" and the device end the number.
     settings_.COM_Port = int(Registry::LenientNumber(text.mid(PortPrefix.size())));

@@ -6,6 +6,7 @@
 class QComboBox;
 class QGroupBox;
 class QLabel;
+class QLineEdit;
 class QPushButton;
 class QRadioButton;
 class Settings;
@@ -41,6 +42,10 @@ public:
     QPushButton* OK;
     QPushButton* Cancel;
     QLabel* Note; // what is wrong with the selected port, and what to do about it
+    // The device or serial-server address (tcp://HOST:PORT) behind the selected port; OK maps
+    // the port to an edited one.
+    QLabel* DeviceLbl;
+    QLineEdit* Device;
 
 private:
     void OK_Click();

@@ -627,7 +627,6 @@ void Main::onPortLost(const QString& description) {
     linkLostBox_->setWindowModality(Qt::NonModal);
     linkLostBox_->setAttribute(Qt::WA_DeleteOnClose);
     if (settings.WIN_OnTop) linkLostBox_->setWindowFlag(Qt::WindowStaysOnTopHint, true);
-    connect(linkLostBox_, &QObject::destroyed, this, [this] { linkLostBox_ = nullptr; });
     linkLostBox_->show();
 }
 

@@ -286,7 +286,9 @@ private:
     Meter* meter_ = nullptr;
     QPointer<MiniHelp> help_;
     QBasicTimer timer_;
-    QMessageBox* linkLostBox_ = nullptr;
+    // Guarded: the box may be deleted (closed by the operator) at any time, also while this
+    // window is being destroyed, when a handler could no longer write a member of it.
+    QPointer<QMessageBox> linkLostBox_;
     double tuningStep_ = 500;
     int wheelRest_ = 0; // eighths of a degree not yet turned into a notch
     int savedPort_ = -1;

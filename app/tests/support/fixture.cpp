@@ -5,6 +5,7 @@
 #include "ui/lists_wiring.h"
 #include "ui/opts.h"
 #include "ui/link_wiring.h"
+#include "ui/net_wiring.h"
 
 #include <ostry/nrd535.h>
 #include <ostry/serialline.h>
@@ -79,6 +80,7 @@ bool KelvaneFixture::startMain() {
         o.cmdOK->click();
     };
     WireLink(*main);
+    WireNet(*main, *reg);
     main->receiver().setMessageDisplay([this](const QString& text) { messages << text; });
     main->ShowPortDialog = [this](Main& m) {
         ++portDialogShown;

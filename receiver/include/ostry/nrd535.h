@@ -16,6 +16,29 @@ class SerialLine;
 
 // Driver of a JRC NRD-535 / NRD-535D receiver on a serial line. Public members follow the
 // control's slot order; property get/let pairs are overloads of one name.
+//
+// What a host must know:
+// - It needs a running Qt event loop on the thread that owns it: received text, the lost-port
+//   report and the dump watchdog all arrive through the loop. Nothing is thread-safe.
+// - Order: Baud("4800"), Port(n), fOpen(); then call Conn() (from a timer) until it returns
+//   true; Hook(true) to take remote control; poll FTUpd/NBUpd/SQUpd/SMUpd periodically.
+// - Conn() runs a nested event loop for about 400 ms (two 200 ms waits for the answers to "H"
+//   and "?"); user input is held back meanwhile, timers and sockets run. A Conn() called during
+//   those waits returns false at once.
+// - Setters (Fr, MD, FT, AG, AT, NB) and polls send one command line only while Connected() and
+//   return at once; the stored value changes when the receiver's next report arrives (FT and NB
+//   store at once and raise OnUpd). Out-of-range values send nothing.
+// - A filter is FT(Wide/Inter/Narrow/Aux); a continuous bandwidth is given in hertz through the
+//   same setter, e.g. FT(ostry::FT(2400)).
+// - Getters (Fr(), MD(), FT(), AG(), AT(), NB(), SM(), SQ()) clear the matching modified flag,
+//   as IsMod..() does; a second reader of the same driver should use state(), which clears
+//   nothing. After Conn() every field reads -1 until the receiver reports it.
+// - Port n maps to a device path or a network address (ostry/serialline.h): "tcp://HOST:PORT"
+//   reaches a serial server. For an address fOpen only starts resolving and connecting and
+//   returns true; Conn fails until the connection stands, and a failed attempt (name not found,
+//   refused, no answer) arrives as portLost like an unplugged adapter.
+// - Failures are not thrown: members return false/empty, fOpen keeps its reason in LastError()
+//   and, with ShowErr, hands it to the message display.
 class OSTRY_EXPORT Nrd535 : public QObject {
     Q_OBJECT
 public:
@@ -96,14 +119,21 @@ public:
     bool PortOpened() const;
     bool Connected() const;
     bool DumpBusy() const;
-    // True after the device vanished under an open port (adapter unplugged, pty closed); the
-    // port has then been closed. Cleared by the next successful fOpen.
+    // True after the device vanished under an open port (adapter unplugged, pty closed, network
+    // connection dropped or a connection attempt failed); the port has then been closed.
+    // Cleared when the line is up again (a device: the next successful fOpen; a network address:
+    // once its connection stands).
     bool deviceLost() const;
-    // The device path the current Port maps to (see ostry/serialline.h).
+    // The device path or address the current Port maps to (see ostry/serialline.h).
     QString device() const;
+    // Why the last fOpen failed or the line was lost ("<reason> [Port=n]"); empty after a
+    // successful fOpen.
+    QString LastError() const;
+    // The last reported status fields; reading them clears no modified flag.
+    const ostry::ReceiverState& state() const { return m_st; }
 
-    // fOpen(ShowErr = true) reports a failed open through this; the default shows a message box
-    // when a widget application runs and writes to the log otherwise. Tests and hosts replace it.
+    // fOpen(ShowErr = true) hands the failure text to this. The driver shows no windows: the
+    // default writes to the log; a program sets a display that shows its own message box.
     using MessageDisplay = std::function<void(const QString& text)>;
     void setMessageDisplay(MessageDisplay display);
 
@@ -112,7 +142,9 @@ signals:
                qint16 SM, ostry::ONOFF SQ);
     void OnChn(bool TB, qint16 NM, bool ST, double Fr, ostry::MD MD, ostry::FT FT, ostry::AG AG,
                ostry::ONOFF AT);
-    // The open port's device went away; the port is closed. `description` says why.
+    // The open port's device went away or its network connection dropped or could not be made;
+    // the port is closed and `description` says why. Raised once per loss: failed attempts to
+    // reopen stay quiet until the receiver has answered Conn again (or the host ran fClose).
     void portLost(const QString& description);
 
 private:
@@ -134,7 +166,9 @@ private:
     bool m_Connected = false;
     bool m_Hook = false;
     bool m_deviceLost = false;
+    bool m_lossReported = false;
     QString m_RomId;
+    QString m_lastError;
     ostry::ReceiverState m_st;
     ostry::ReplyReader RxBuf;
     bool FTBusy = false;

@@ -99,6 +99,9 @@ OSTRY_EXPORT qint16 filterForBandwidth(qint16 bandwidth, qint32 mode, bool auxF)
 OSTRY_EXPORT QString frequencyText(double hz); // "000 000.000"
 OSTRY_EXPORT qint16 smeterConvert(qint16 sm, bool toRaw);
 OSTRY_EXPORT QString smeterText(qint16 raw);
+// The signal of a raw S-meter reading in dB above S0 (S9 = 54 dB); 0 for a reading of 256 or
+// more (no signal) and for negative (unknown) readings.
+OSTRY_EXPORT double smeterDb(qint16 raw);
 
 // ---- command encoding (without the CR; the serial layer appends it) --------------------------
 
@@ -130,6 +133,9 @@ struct ReceiverState {
     bool ModFR = false, ModMD = false, ModFT = false, ModAG = false, ModAT = false, ModSQ = false,
          ModNB = false, ModSM = false;
     bool Hook = false; // status replies leave FT alone while the receiver is held
+    // The filter digit of the last status report, kept even while held (FT is not); -1 before
+    // the first report. For readers that need the filter the receiver shows.
+    qint32 ReportedFT = -1;
     qint16 BWI = 0, BWH = 0;
     qint16 DumpLast = 0;
     ChannelRecord chn;

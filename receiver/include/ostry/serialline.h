@@ -1,8 +1,10 @@
 #pragma once
 
-// The serial layer under Nrd535, on Qt SerialPort: a port number, a settings string such as
-// "4800,N,8,1", no handshaking, text read and write, and a received-characters notification on
-// the event loop with a threshold (0 switches it off). Plus the port map: port number -> device.
+// The serial layer under Nrd535: a port number, a settings string such as "4800,N,8,1", no
+// handshaking, text read and write, and a received-characters notification on the event loop
+// with a threshold (0 switches it off). A port is a serial device (Qt SerialPort) or a serial
+// server on the network ("tcp://HOST:PORT", raw TCP, the line speed set on the server). Plus the
+// port map: port number -> device or address.
 
 #include <ostry/ostry_export.h>
 
@@ -11,7 +13,9 @@
 #include <QString>
 #include <QStringList>
 
+class QIODevice;
 class QSerialPort;
+class QTcpSocket;
 class QTimer;
 
 namespace ostry {
@@ -22,12 +26,26 @@ namespace ostry {
 
 // The device for port n, or an empty string when there is none.
 OSTRY_EXPORT QString portDevice(int n);
+// The device port n names when nothing maps it otherwise.
+OSTRY_EXPORT QString defaultPortDevice(int n);
 // "COM" n.
 OSTRY_EXPORT QString portName(int n);
 // Maps port n to `device` for this run (an empty device removes the override).
 OSTRY_EXPORT void setPortDevice(int n, const QString& device);
 OSTRY_EXPORT void clearPortOverrides();
-// Parses one "N=DEVICE" mapping; false (and `error` set) when malformed.
+// The operator chose `device` for port n (port dialog): mapped as setPortDevice does (the port's
+// own device removes the override), and remembered as chosen so the program can keep it.
+OSTRY_EXPORT void choosePortDevice(int n, const QString& device);
+// True once choosePortDevice ran for port n in this run.
+OSTRY_EXPORT bool portDeviceChosen(int n);
+// True when `device` names a network address ("scheme://..."), not a device path.
+OSTRY_EXPORT bool isNetworkAddress(const QString& device);
+// Splits "tcp://HOST:PORT" (HOST may be a name, an IPv4 address or [IPv6]); false (and `error`
+// set) for anything else, including other schemes.
+OSTRY_EXPORT bool parseNetworkAddress(const QString& address, QString* host, quint16* port,
+                                      QString* error = nullptr);
+// Parses one "N=DEVICE" mapping (DEVICE a path or a tcp:// address); false (and `error` set)
+// when malformed.
 OSTRY_EXPORT bool parsePortMapping(const QString& text, int* n, QString* device,
                                    QString* error = nullptr);
 // Applies and removes every "--port N=DEVICE" / "--port=N=DEVICE" from `args` (argv[0] stays).
@@ -44,6 +62,8 @@ public:
     // Input buffer the control asks for; the read buffer is bounded by it.
     static constexpr int DefaultInputBuffer = 54;
     static constexpr int StragglerMs = 30;
+    // A connection attempt that has not succeeded after this long is given up.
+    static constexpr int ConnectTimeoutMs = 5000;
 
     explicit SerialLine(QObject* parent = nullptr);
     ~SerialLine() override;
@@ -53,13 +73,20 @@ public:
     QString settings() const { return m_settings; }
     void setPortNumber(int n) { m_port = n; }
     int portNumber() const { return m_port; }
-    // Device path of the port number; empty when the number maps to nothing.
+    // Device path or address of the port number; empty when the number maps to nothing.
     QString device() const { return portDevice(m_port); }
     void setInputBufferSize(int bytes);
 
+    // A device opens at once (true) or fails (false, errorString() says why). A network address
+    // only starts resolving and connecting here and returns true: the line is open but not up
+    // until the connection stands (up() is emitted); a failed attempt closes it and emits lost().
     bool open();
     void close();
     bool isOpen() const;
+    // Open and able to carry text: a device once open, a connection once established.
+    bool isUp() const;
+    // The open line is a network connection.
+    bool isNetwork() const;
     // Description of the last failure of open/write, or why the device was lost.
     QString errorString() const { return m_error; }
 
@@ -69,22 +96,35 @@ public:
     qint64 bytesAvailable() const;
     // Everything received so far (empty when nothing waits).
     QByteArray readAll();
-    // Writes and pushes the bytes to the device at once; false when closed or on error.
+    // Writes and pushes the bytes to the device at once; false when closed, not up yet, or on
+    // error.
     bool write(const QByteArray& data);
 
 signals:
     // At least the threshold number of characters are waiting.
     void received();
-    // The device went away while open (unplugged adapter, closed pseudo-terminal). The port has
-    // been closed already.
+    // The device went away while open (unplugged adapter, closed pseudo-terminal), the network
+    // connection dropped, or a connection attempt failed (name not found, refused, no answer).
+    // The line has been closed already; emitted once per closing.
     void lost(const QString& description);
+    // A network connection is established (devices are up as soon as open() succeeds).
+    void up();
 
 private:
     void onReadyRead();
     void onError(int error);
+    void onTcpError();
+    void onTcpConnected();
+    void dropTcp(const QString& description);
     void notifyIfDue();
+    bool openDevice(const QString& dev);
+    bool openNetwork(const QString& address);
 
     QSerialPort* m_sp;
+    QTcpSocket* m_tcp;
+    QIODevice* m_io = nullptr; // the open one of the two, or null
+    QTimer* m_connectTimer;
+    QString m_peer; // "HOST:PORT" of the network address being used
     QString m_settings = QStringLiteral("4800,N,8,1");
     int m_port = 0;
     int m_threshold = 0;

@@ -1,0 +1,272 @@
+// Nrd535 reaching the simulated receiver through a real ser2net, and the ways a network link
+// fails: a name that does not resolve, a refused or dropped connection, a silent server.
+
+#include <nrd535sim/serial_server.h>
+#include <nrd535sim/simulator.h>
+#include <ostry/nrd535.h>
+#include <ostry/serialline.h>
+
+#include <QSignalSpy>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace ostry;
+
+namespace {
+
+constexpr quint8 TestPort = 11;
+constexpr int Baud = 38400;
+
+// The program's link supervision in small: every tick connect until the receiver answers, and
+// every tenth tick reopen a port that went away.
+struct Supervisor {
+    Nrd535& rx;
+    int ticks = 0;
+    int reopenAttempts = 0;
+
+    void tick() {
+        ++ticks;
+        if (!rx.PortOpened()) {
+            if (ticks % 10 == 0) {
+                ++reopenAttempts;
+                rx.fOpen(false);
+            }
+            return;
+        }
+        if (!rx.Connected()) {
+            if (rx.Conn()) rx.Hook(true);
+        }
+    }
+    // Ticks every 100 ms until `done` holds or `maxTicks` ticks have passed.
+    bool runUntil(const std::function<bool()>& done, int maxTicks) {
+        for (int i = 0; i < maxTicks; ++i) {
+            if (done()) return true;
+            tick();
+            QTest::qWait(100);
+        }
+        return done();
+    }
+};
+
+// Simulator on a pty behind ser2net; the driver's port maps to ser2net's address.
+struct NetRig {
+    QTemporaryDir dir;
+    nrd535sim::Simulator sim;
+    nrd535sim::SerialServer server;
+    Nrd535 rx;
+    QStringList shown;
+
+    bool start() {
+        sim.setBaud(Baud);
+        sim.setPaced(false);
+        QString error;
+        if (!sim.start(dir.filePath(QStringLiteral("rx")), &error)) {
+            qWarning("simulator: %s", qPrintable(error));
+            return false;
+        }
+        if (!server.start(sim.path(), Baud, 0, &error)) {
+            qWarning("%s", qPrintable(error));
+            return false;
+        }
+        setPortDevice(TestPort, server.address());
+        rx.Baud(QString::number(Baud));
+        rx.Port(TestPort);
+        rx.setMessageDisplay([this](const QString& t) { shown << t; });
+        return true;
+    }
+    ~NetRig() {
+        rx.fClose();
+        setPortDevice(TestPort, QString());
+    }
+};
+
+} // namespace
+
+class TestTcp : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void handshakeAndCommandsThroughSerialServer();
+    void serverStoppedAndBack();
+    void failedAttempts_data();
+    void failedAttempts();
+    void silentServer();
+    void closeDuringAttempt();
+};
+
+void TestTcp::initTestCase() {
+    if (!nrd535sim::SerialServer::available())
+        QSKIP("ser2net is not installed (scripts/deps installs it)");
+}
+
+void TestTcp::handshakeAndCommandsThroughSerialServer() {
+    NetRig rig;
+    QVERIFY(rig.start());
+    QVERIFY(rig.rx.fOpen(true));
+    QVERIFY(rig.rx.PortOpened());
+    Supervisor sup{rig.rx};
+    QVERIFY(sup.runUntil([&] { return rig.rx.Connected() && rig.rx.Fr() > 0; }, 100));
+    QVERIFY(rig.shown.isEmpty());
+    QVERIFY(!rig.rx.deviceLost());
+    QCOMPARE(rig.rx.RomId(), QStringLiteral("535D SIM 1.00"));
+    // The handshake as on a cable; earlier attempts made before the connection stood sent
+    // nothing.
+    QCOMPARE(rig.sim.receivedLines().mid(0, 8),
+             (QStringList{"H", "?", "H1", "W", "M", "Q", "N", "I1"}));
+
+    rig.rx.Fr(7125000);
+    rig.rx.MD(ostry::USB);
+    QTRY_VERIFY(rig.sim.receivedLines().contains(QStringLiteral("F07125000")));
+    QTRY_VERIFY(rig.sim.receivedLines().contains(QStringLiteral("D2")));
+    // The receiver's reports come back over the connection.
+    QTRY_COMPARE(rig.rx.state().Fr, 7125000.0);
+    QTRY_COMPARE(rig.rx.state().MD, qint32(ostry::USB));
+    rig.sim.panelTune(5000000);
+    QTRY_COMPARE(rig.rx.state().Fr, 5000000.0);
+}
+
+void TestTcp::serverStoppedAndBack() {
+    NetRig rig;
+    QVERIFY(rig.start());
+    QVERIFY(rig.rx.fOpen(false));
+    Supervisor sup{rig.rx};
+    QVERIFY(sup.runUntil([&] { return rig.rx.Connected(); }, 100));
+    QSignalSpy lost(&rig.rx, &Nrd535::portLost);
+
+    const quint16 port = rig.server.port();
+    rig.server.stop();
+    QVERIFY(lost.wait(5000));
+    QVERIFY(rig.rx.deviceLost());
+    QVERIFY(!rig.rx.PortOpened());
+    QVERIFY(!rig.rx.Connected());
+    QVERIFY2(lost.first().first().toString().contains(QStringLiteral("closed the connection")),
+             qPrintable(lost.first().first().toString()));
+
+    // While the server stays away every reconnection attempt fails, quietly.
+    sup.reopenAttempts = 0;
+    sup.runUntil([] { return false; }, 35);
+    QVERIFY(sup.reopenAttempts >= 3);
+    QCOMPARE(lost.size(), 1);
+    QVERIFY(!rig.rx.Connected());
+    QVERIFY2(rig.rx.LastError().contains(QStringLiteral("refused")),
+             qPrintable(rig.rx.LastError()));
+
+    QString error;
+    QVERIFY2(rig.server.start(rig.sim.path(), Baud, port, &error), qPrintable(error));
+    const qsizetype before = rig.sim.receivedLines().size();
+    QVERIFY(sup.runUntil([&] { return rig.rx.Connected(); }, 100));
+    QVERIFY(!rig.rx.deviceLost());
+    QCOMPARE(lost.size(), 1);
+    QVERIFY(rig.sim.receivedLines().mid(before).contains(QStringLiteral("I1")));
+    rig.rx.MD(ostry::LSB);
+    QTRY_COMPARE(rig.rx.state().MD, qint32(ostry::LSB));
+
+    // Reported again after a new loss, since the receiver answered in between.
+    rig.server.stop();
+    QVERIFY(lost.wait(5000));
+    QCOMPARE(lost.size(), 2);
+}
+
+void TestTcp::failedAttempts_data() {
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("says");
+    QTest::newRow("name does not resolve") << "unresolvable"
+                                           << "does not resolve";
+    QTest::newRow("nothing listens") << "refused"
+                                     << "refused";
+    QTest::newRow("server hangs up at once") << "hangup"
+                                             << "closed the connection";
+}
+
+void TestTcp::failedAttempts() {
+    QFETCH(QString, kind);
+    QFETCH(QString, says);
+    QTcpServer hangup;
+    QString address;
+    if (kind == "unresolvable") {
+        address = QStringLiteral("tcp://no-such-receiver.invalid:4000");
+    } else if (kind == "refused") {
+        address = QStringLiteral("tcp://127.0.0.1:%1").arg(nrd535sim::SerialServer::freePort());
+    } else {
+        QVERIFY(hangup.listen(QHostAddress::LocalHost));
+        connect(&hangup, &QTcpServer::newConnection, &hangup, [&] {
+            while (QTcpSocket* s = hangup.nextPendingConnection()) {
+                s->close();
+                s->deleteLater();
+            }
+        });
+        address = QStringLiteral("tcp://127.0.0.1:%1").arg(hangup.serverPort());
+    }
+    setPortDevice(TestPort, address);
+    Nrd535 rx;
+    QStringList shown;
+    rx.setMessageDisplay([&](const QString& t) { shown << t; });
+    rx.Baud(QStringLiteral("4800"));
+    rx.Port(TestPort);
+    QSignalSpy lost(&rx, &Nrd535::portLost);
+    // The attempt runs on the event loop: fOpen returns at once.
+    QVERIFY(rx.fOpen(true));
+    QVERIFY(!rx.Conn());
+    QVERIFY(lost.wait(8000));
+    const QString why = lost.first().first().toString();
+    QVERIFY2(why.contains(says), qPrintable(why));
+    QVERIFY(!rx.PortOpened());
+    QVERIFY(rx.deviceLost());
+    QVERIFY(rx.LastError().endsWith(QStringLiteral(" [Port=%1]").arg(TestPort)));
+    // Repeated attempts against the same failure stay quiet.
+    Supervisor sup{rx};
+    sup.runUntil([] { return false; }, 25);
+    QVERIFY(sup.reopenAttempts >= 2);
+    QCOMPARE(lost.size(), 1);
+    QVERIFY(shown.isEmpty());
+    setPortDevice(TestPort, QString());
+}
+
+void TestTcp::silentServer() {
+    // Accepts and never says a word: the line is up, the receiver never answers.
+    QTcpServer silent;
+    QVERIFY(silent.listen(QHostAddress::LocalHost));
+    QList<QTcpSocket*> peers;
+    connect(&silent, &QTcpServer::newConnection, &silent, [&] {
+        while (QTcpSocket* s = silent.nextPendingConnection()) peers << s;
+    });
+    setPortDevice(TestPort, QStringLiteral("tcp://127.0.0.1:%1").arg(silent.serverPort()));
+    Nrd535 rx;
+    rx.Baud(QStringLiteral("4800"));
+    rx.Port(TestPort);
+    QSignalSpy lost(&rx, &Nrd535::portLost);
+    QVERIFY(rx.fOpen(false));
+    QTRY_VERIFY(!peers.isEmpty());
+    for (int i = 0; i < 3; ++i) QVERIFY(!rx.Conn());
+    QVERIFY(rx.PortOpened());
+    QCOMPARE(lost.size(), 0);
+    // The questions did go out.
+    QTRY_VERIFY(peers.first()->bytesAvailable() > 0);
+    QVERIFY(peers.first()->readAll().startsWith("H\r"));
+    rx.fClose();
+    setPortDevice(TestPort, QString());
+}
+
+void TestTcp::closeDuringAttempt() {
+    // The host gives up (a new port chosen) while an attempt is under way: nothing is reported
+    // afterwards, and the next fOpen starts cleanly.
+    setPortDevice(TestPort, QStringLiteral("tcp://no-such-receiver.invalid:4000"));
+    Nrd535 rx;
+    rx.Baud(QStringLiteral("4800"));
+    rx.Port(TestPort);
+    QSignalSpy lost(&rx, &Nrd535::portLost);
+    QVERIFY(rx.fOpen(false));
+    QVERIFY(rx.fClose());
+    QTest::qWait(300);
+    QCOMPARE(lost.size(), 0);
+    QVERIFY(!rx.PortOpened());
+    QVERIFY(rx.fOpen(false));
+    QVERIFY(lost.wait(8000));
+    QCOMPARE(lost.size(), 1);
+    setPortDevice(TestPort, QString());
+}
+
+QTEST_GUILESS_MAIN(TestTcp)
+#include "tst_tcp.moc"

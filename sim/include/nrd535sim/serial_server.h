@@ -1,0 +1,42 @@
+#pragma once
+
+// The real ser2net publishing a device (the simulator's pseudo-terminal) on a local TCP port, as
+// a receiver behind a serial server is reached. For tests, benchmarks and demos.
+
+#include <QObject>
+#include <QString>
+
+class QProcess;
+class QTemporaryDir;
+
+namespace nrd535sim {
+
+class SerialServer : public QObject {
+    Q_OBJECT
+public:
+    explicit SerialServer(QObject* parent = nullptr);
+    ~SerialServer() override;
+
+    // True when the ser2net program can be found.
+    static bool available();
+
+    // Serves `device` at `baud` on 127.0.0.1: on `port`, or on a free port when 0. Returns once
+    // ser2net listens; false (and `error` set) when it does not start.
+    bool start(const QString& device, int baud, quint16 port = 0, QString* error = nullptr);
+    // Ends ser2net: its connections close.
+    void stop();
+    bool isRunning() const;
+    quint16 port() const { return m_port; }
+    // "tcp://127.0.0.1:PORT".
+    QString address() const;
+
+    // A TCP port nothing listens on now.
+    static quint16 freePort();
+
+private:
+    QProcess* m_proc = nullptr;
+    QTemporaryDir* m_dir = nullptr;
+    quint16 m_port = 0;
+};
+
+} // namespace nrd535sim
