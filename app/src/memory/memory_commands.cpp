@@ -29,9 +29,9 @@ bool isDigit(QChar c) {
 
 } // namespace
 
-MemoryCommands::MemoryCommands(Panel& panel, Nrd535& rx, Settings& settings,
-                               ChannelTable& channels, QuickMemory& quick,
-                               QuickFilterTable& filters, MemoryHost& host, QObject* parent)
+MemoryCommands::MemoryCommands(Panel& panel, Nrd535& rx, Settings& settings, ChannelTable& channels,
+                               QuickMemory& quick, QuickFilterTable& filters, MemoryHost& host,
+                               QObject* parent)
     : QObject(parent), panel_(panel), rx_(rx), settings_(settings), channels_(channels),
       quick_(quick), filters_(filters), host_(host), dumpWatch_(new QTimer(this)) {
     dumpWatch_->setInterval(DumpCheckMs);
@@ -265,9 +265,9 @@ bool MemoryCommands::SaveChannels() {
     if (name.isEmpty()) return false;
     const SaveResult r = SaveChannelFile(name, channels_);
     if (!r.ok) {
-        host_.ShowMessage(QStringLiteral("The channel table could not be saved to \"%1\": %2")
-                              .arg(name, r.error),
-                          false, QStringLiteral("Error: File not saved"));
+        host_.ShowMessage(
+            QStringLiteral("The channel table could not be saved to \"%1\": %2").arg(name, r.error),
+            false, QStringLiteral("Error: File not saved"));
         return false;
     }
     channels_.SetModified(false);
@@ -295,8 +295,8 @@ void MemoryCommands::ShutDown() {
     if (channels_.Modified()) SaveChannels();
 }
 
-void MemoryCommands::OnChn(bool table, int index, bool last, double frequency, int mode,
-                           int filter, int agc) {
+void MemoryCommands::OnChn(bool table, int index, bool last, double frequency, int mode, int filter,
+                           int agc) {
     MemoryTable& t = table ? static_cast<MemoryTable&>(channels_) : quick_;
     panel_.ShowRecordNumber(t.Tag(), QStringLiteral("L") + threeDigits(index));
     if (frequency != 0 && t.InRange(index)) {

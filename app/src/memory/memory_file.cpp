@@ -198,7 +198,8 @@ QString FormatFilterRow(const QuickFilter& filter) {
 
 QuickFilter ParseFilterRow(const QString& text) {
     const qsizetype at = text.indexOf(Separator);
-    const double code = std::trunc(FieldNumber(at < 0 ? QStringView(text) : QStringView(text).first(at)));
+    const double code =
+        std::trunc(FieldNumber(at < 0 ? QStringView(text) : QStringView(text).first(at)));
     if (code < -1 || code > FilterCodeLimit) return QuickFilter{};
     return QuickFilter{int(code), at < 0 ? QString() : text.sliced(at + 1)};
 }

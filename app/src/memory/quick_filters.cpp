@@ -43,7 +43,7 @@ bool PresetBandwidth(double typed, int& bandwidth) {
 
 int ReceiverFilterFor(int code, int bwl, int bwi, int bwh, bool auxFitted) {
     if (code >= 0 && code <= 3) return code;
-    if (code < 0) return 0; // no filter stored: Wide
+    if (code < 0) return 0;    // no filter stored: Wide
     if (code <= bwl) return 2; // Narrow
     if (code <= bwi) return 1; // Inter
     if (code <= bwh) return 0; // Wide

@@ -39,7 +39,7 @@ MemoryRig::MemoryRig(bool paced, int baud) : oldDir_(QDir::currentPath()) {
     QDir::setCurrent(dir.path());
     sim.setPaced(paced);
     sim.setBaud(baud);
-    sim.setHeld(true);
+    sim.setHeld(false);
     QString error;
     if (!sim.start(QString(), &error)) qFatal("simulator: %s", qPrintable(error));
     ostry::setPortDevice(RigPort, sim.path());
@@ -47,6 +47,11 @@ MemoryRig::MemoryRig(bool paced, int baud) : oldDir_(QDir::currentPath()) {
     rx.Port(RigPort);
     rx.setMessageDisplay([](const QString&) {});
     memory = std::make_unique<MemoryCommands>(panel, rx, settings, channels, quick, filters, host);
+    // The main window hands every reported receiver channel to the memory commands.
+    QObject::connect(&rx, &Nrd535::OnChn, memory.get(),
+                     [this](bool tb, qint16 nm, bool st, double fr, ostry::MD md, ostry::FT ft,
+                            ostry::AG ag,
+                            ostry::ONOFF) { memory->OnChn(tb, nm, st, fr, md, ft, ag); });
 }
 
 MemoryRig::~MemoryRig() {
@@ -57,8 +62,10 @@ MemoryRig::~MemoryRig() {
 
 bool MemoryRig::Connect() {
     if (!rx.fOpen(false) || !rx.Conn()) return false;
-    rx.Hook(true);
     if (!WaitFor([this] { return rx.Fr() > 0; })) return false;
+    // While held the driver learns the filter only from its own setter.
+    rx.FT(ostry::Wide);
+    if (!WaitFor([this] { return rx.FT() == ostry::Wide; })) return false;
     panel.state.Connected = true;
     panel.state.RemoteHeld = true;
     return true;

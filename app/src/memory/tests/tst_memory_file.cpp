@@ -94,23 +94,22 @@ void TestMemoryFile::splitRecordLine_data() {
     QTest::addColumn<QString>("line");
     QTest::addColumn<bool>("ok");
     QTest::addColumn<QStringList>("fields");
-    QTest::newRow("written") << "       7125000|2|1|0|Radio"
-                             << true << QStringList{"7125000", "2", "1", "0", "Radio"};
-    QTest::newRow("empty row") << "       0|0|0|0|" << true
-                               << QStringList{"0", "0", "0", "0", ""};
-    QTest::newRow("kHz with point") << "7125.5|3|2|1|x" << true
-                                    << QStringList{"7125500", "3", "2", "1", "x"};
-    QTest::newRow("kHz with comma") << "7125,5|3|2|1|x" << true
-                                    << QStringList{"7125500", "3", "2", "1", "x"};
-    QTest::newRow("fifth separator in comment") << "9410000|4|0|0|BBC | London" << true
-                                                << QStringList{"9410000", "4", "0", "0",
-                                                               "BBC | London"};
-    QTest::newRow("spaces trimmed") << "  9410000 | 4 |0|0|  a b  " << true
-                                    << QStringList{"9410000", "4", "0", "0", "a b"};
+    QTest::newRow("written") << "       7125000|2|1|0|Radio" << true
+                             << QStringList{"7125000", "2", "1", "0", "Radio"};
+    QTest::newRow("empty row") << "       0|0|0|0|" << true << QStringList{"0", "0", "0", "0", ""};
+    QTest::newRow("kHz with point")
+        << "7125.5|3|2|1|x" << true << QStringList{"7125500", "3", "2", "1", "x"};
+    QTest::newRow("kHz with comma")
+        << "7125,5|3|2|1|x" << true << QStringList{"7125500", "3", "2", "1", "x"};
+    QTest::newRow("fifth separator in comment")
+        << "9410000|4|0|0|BBC | London" << true
+        << QStringList{"9410000", "4", "0", "0", "BBC | London"};
+    QTest::newRow("spaces trimmed")
+        << "  9410000 | 4 |0|0|  a b  " << true << QStringList{"9410000", "4", "0", "0", "a b"};
     QTest::newRow("comment line") << "#9410000|4|0|0|x" << false << QStringList{};
     QTest::newRow("empty line") << "" << false << QStringList{""};
-    QTest::newRow("three separators") << "9410000|4|0|0" << false
-                                      << QStringList{"9410000", "4", "0", "0"};
+    QTest::newRow("three separators")
+        << "9410000|4|0|0" << false << QStringList{"9410000", "4", "0", "0"};
 }
 
 void TestMemoryFile::splitRecordLine() {
@@ -131,7 +130,8 @@ void TestMemoryFile::load_data() {
     QTest::addColumn<QList<MemoryRecord>>("records");
 
     QByteArray fifty;
-    for (int r = 0; r < 50; ++r) fifty += QByteArray("       ") + QByteArray::number(5000000 + r) + "|2|1|0|c\r\n";
+    for (int r = 0; r < 50; ++r)
+        fifty += QByteArray("       ") + QByteArray::number(5000000 + r) + "|2|1|0|c\r\n";
     QTest::newRow("50 lines") << fifty << 50 << false << QList<int>{0, 49}
                               << QList<MemoryRecord>{{5000000, 2, 1, 0, "c"},
                                                      {5000049, 2, 1, 0, "c"}};
@@ -146,24 +146,24 @@ void TestMemoryFile::load_data() {
     QTest::newRow("hash stops") << QByteArray("7125000|2|1|0|a\r\n#note\r\n7130000|3|2|1|b\r\n")
                                 << 1 << true << QList<int>{0}
                                 << QList<MemoryRecord>{{7125000, 2, 1, 0, "a"}};
-    QTest::newRow("empty line stops") << QByteArray("7125000|2|1|0|a\r\n\r\n7130000|3|2|1|b\r\n")
-                                      << 1 << true << QList<int>{0}
-                                      << QList<MemoryRecord>{{7125000, 2, 1, 0, "a"}};
-    QTest::newRow("short line stops") << QByteArray("7125000|2|1\r\n") << 0 << true
-                                      << QList<int>{} << QList<MemoryRecord>{};
+    QTest::newRow("empty line stops")
+        << QByteArray("7125000|2|1|0|a\r\n\r\n7130000|3|2|1|b\r\n") << 1 << true << QList<int>{0}
+        << QList<MemoryRecord>{{7125000, 2, 1, 0, "a"}};
+    QTest::newRow("short line stops")
+        << QByteArray("7125000|2|1\r\n") << 0 << true << QList<int>{} << QList<MemoryRecord>{};
     QTest::newRow("out of range frequency is empty")
-        << QByteArray("99999999|2|1|0|far\r\n-5|2|1|0|neg\r\n") << 2 << false
-        << QList<int>{0, 1}
+        << QByteArray("99999999|2|1|0|far\r\n-5|2|1|0|neg\r\n") << 2 << false << QList<int>{0, 1}
         << QList<MemoryRecord>{{0, 2, 1, 0, "far"}, {0, 2, 1, 0, "neg"}};
     QTest::newRow("huge codes") << QByteArray("7125000|99999999999|1e400|x|c\r\n") << 1 << false
                                 << QList<int>{0} << QList<MemoryRecord>{{7125000, 0, 1, 0, "c"}};
-    QTest::newRow("Latin-1 comment") << QByteArray("7125000|2|1|0|Radio Espa\xf1" "a\r\n") << 1
-                                     << false << QList<int>{0}
-                                     << QList<MemoryRecord>{{7125000, 2, 1, 0,
-                                                             QString::fromUtf8("Radio España")}};
-    QTest::newRow("no final line end") << QByteArray("7125000|2|1|0|a") << 1 << false
-                                       << QList<int>{0}
-                                       << QList<MemoryRecord>{{7125000, 2, 1, 0, "a"}};
+    QTest::newRow("Latin-1 comment")
+        << QByteArray("7125000|2|1|0|Radio Espa\xf1"
+                      "a\r\n")
+        << 1 << false << QList<int>{0}
+        << QList<MemoryRecord>{{7125000, 2, 1, 0, QString::fromUtf8("Radio España")}};
+    QTest::newRow("no final line end")
+        << QByteArray("7125000|2|1|0|a") << 1 << false << QList<int>{0}
+        << QList<MemoryRecord>{{7125000, 2, 1, 0, "a"}};
 }
 
 void TestMemoryFile::load() {
@@ -268,10 +268,10 @@ void TestMemoryFile::memoryRowText_data() {
                           << "9410000|4|1|0|BBC";
     QTest::newRow("comment with separator")
         << "9410000|4|1|0|a|b" << MemoryRecord{9410000, 4, 1, 0, "a|b"} << "9410000|4|1|0|a|b";
-    QTest::newRow("frequency only") << "7100000" << MemoryRecord{7100000, 0, 0, 0, ""}
-                                    << "7100000|0|0|0|";
-    QTest::newRow("bandwidth filter") << "7100000|2|2400|1|" << MemoryRecord{7100000, 2, 2400, 1, ""}
-                                      << "7100000|2|2400|1|";
+    QTest::newRow("frequency only")
+        << "7100000" << MemoryRecord{7100000, 0, 0, 0, ""} << "7100000|0|0|0|";
+    QTest::newRow("bandwidth filter")
+        << "7100000|2|2400|1|" << MemoryRecord{7100000, 2, 2400, 1, ""} << "7100000|2|2400|1|";
     QTest::newRow("overflowing codes") << "7100000|1e300|-99999999999|x|"
                                        << MemoryRecord{7100000, 1, 0, 0, ""} << "7100000|1|0|0|";
     QTest::newRow("garbage") << "abc" << MemoryRecord{} << "0|0|0|0|";
