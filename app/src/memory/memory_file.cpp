@@ -100,12 +100,7 @@ bool FileExists(const QString& name) {
 }
 
 QString FormatRecordLine(const MemoryRecord& record) {
-    return QStringLiteral("       %1|%2|%3|%4|%5")
-        .arg(QString::number(std::nearbyint(record.Frequency), 'f', 0))
-        .arg(record.Mode)
-        .arg(record.Filter)
-        .arg(record.Agc)
-        .arg(withoutLineBreaks(record.Comment));
+    return QStringLiteral("       ") + FormatMemoryRow(record);
 }
 
 QString BankFileName(int digit) {
@@ -170,12 +165,10 @@ SaveResult SaveChannelFile(const QString& path, const MemoryTable& table) {
 }
 
 QString FormatMemoryRow(const MemoryRecord& record) {
-    return QStringLiteral("%1|%2|%3|%4|%5")
-        .arg(QString::number(std::nearbyint(record.Frequency), 'f', 0))
-        .arg(record.Mode)
-        .arg(record.Filter)
-        .arg(record.Agc)
-        .arg(withoutLineBreaks(record.Comment));
+    const QChar sep = Separator;
+    return QString::number(std::nearbyint(record.Frequency), 'f', 0) + sep +
+           QString::number(record.Mode) + sep + QString::number(record.Filter) + sep +
+           QString::number(record.Agc) + sep + withoutLineBreaks(record.Comment);
 }
 
 MemoryRecord ParseMemoryRow(const QString& text) {
