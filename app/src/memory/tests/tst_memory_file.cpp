@@ -1,5 +1,6 @@
 // Memory files, record lines and the settings row texts, on real files in a temporary folder.
 
+#include "memory/grid_rules.h"
 #include "memory/memory_file.h"
 #include "memory/memory_table.h"
 #include "memory/quick_filters.h"
@@ -62,6 +63,10 @@ private slots:
     void receiverFilter();
     void filterCycle_data();
     void filterCycle();
+    void frequencyCell_data();
+    void frequencyCell();
+    void filterCell_data();
+    void filterCell();
 };
 
 void TestMemoryFile::normaliseKhz_data() {
@@ -421,6 +426,56 @@ void TestMemoryFile::filterCycle() {
     const auto step = t.NextInCycle(position);
     QCOMPARE(step.position, nextPosition);
     QCOMPARE(step.code, code);
+}
+
+void TestMemoryFile::frequencyCell_data() {
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<bool>("store");
+    QTest::addColumn<double>("hz");
+    QTest::addColumn<bool>("clamped");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("7125") << "7125" << true << 7125000.0 << false << "7125.000";
+    QTest::newRow("30000 clamps") << "30000" << true << 29999999.0 << true << "29999.999";
+    QTest::newRow("decimals") << "7125.125" << true << 7125125.0 << false << "7125.125";
+    QTest::newRow("low") << "7.1" << true << 7100.0 << false << "07.100";
+    QTest::newRow("point alone") << "." << true << 0.0 << false << "00.000";
+    QTest::newRow("empty") << "" << false << 0.0 << false << "";
+}
+
+void TestMemoryFile::frequencyCell() {
+    QFETCH(QString, typed);
+    QFETCH(bool, store);
+    QFETCH(double, hz);
+    QFETCH(bool, clamped);
+    QFETCH(QString, shown);
+    const FrequencyCell c = CheckFrequencyCell(typed);
+    QCOMPARE(c.store, store);
+    QCOMPARE(c.hz, hz);
+    QCOMPARE(c.clamped, clamped);
+    if (store) QCOMPARE(FrequencyCellText(c.hz), shown);
+}
+
+void TestMemoryFile::filterCell_data() {
+    QTest::addColumn<int>("typed");
+    QTest::addColumn<bool>("aux");
+    QTest::addColumn<int>("grid");
+    QTest::addColumn<int>("preset");
+    QTest::newRow("code 2") << 2 << false << 2 << 2;
+    QTest::newRow("bandwidth kept") << 2400 << false << 2400 << 2400;
+    QTest::newRow("odd bandwidth") << 1801 << false << 1801 << 1802;
+    QTest::newRow("wide") << 6000 << false << 3 << 12000;
+    QTest::newRow("wide with aux") << 6000 << true << 0 << 5500;
+    QTest::newRow("narrow") << 300 << false << 2 << 500;
+    QTest::newRow("narrow with aux") << 300 << true << 3 << 350;
+}
+
+void TestMemoryFile::filterCell() {
+    QFETCH(int, typed);
+    QFETCH(bool, aux);
+    QFETCH(int, grid);
+    QFETCH(int, preset);
+    QCOMPARE(FilterCellCode(typed, 500, 5500, aux), grid);
+    if (typed > 3) QCOMPARE(FilterPresetCell(typed, 500, 5500, 12000, aux), preset);
 }
 
 QTEST_GUILESS_MAIN(TestMemoryFile)
