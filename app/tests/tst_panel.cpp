@@ -1,5 +1,9 @@
 // The receiver panel against the simulator: what it shows and what its clicks send.
+#include "core/tuner.h"
+#include "core/units.h"
 #include "fixture.h"
+#include "input/keys.h"
+#include "ui/frequency_digits.h"
 
 #include <fennick/freqs.h>
 #include <ostry/nrd535.h>
@@ -26,7 +30,7 @@ private:
             return false;
         if (hold) {
             KelvaneFixture::click(f.main->LockImg[0]);
-            if (!f.main->RemoteHeld) return false;
+            if (!f.main->State().RemoteHeld) return false;
         }
         f.clearLines();
         return true;
@@ -47,7 +51,7 @@ private slots:
         QVERIFY(prepare(f, s, false));
         Main& m = *f.main;
         QString digits;
-        for (QLineEdit* d : m.FrqDigit) digits += d->text();
+        for (int i = 0; i < FrequencyDigits::Count; ++i) digits += m.digits().Box(i)->text();
         QCOMPARE(digits, QStringLiteral("07205000"));
         QCOMPARE(m.MD->text(), QStringLiteral("LSB"));
         QCOMPARE(m.FT->text(), QStringLiteral("Narrow"));
@@ -78,13 +82,18 @@ private slots:
         RxSettings s;
         s.hz = 7050000;
         QVERIFY(prepare(f, s, true));
-        m.TuneTo(7060000, true, true, true);
+        // Each tune waits for the line, as tunes a tick apart do.
+        const auto tune = [&](double hz) {
+            m.TuneTo(hz, true, true, true);
+            QVERIFY(KelvaneFixture::waitFor([&] { return !m.tuner().Pending(); }));
+        };
+        tune(7060000);
         f.clearLines();
-        m.TuneTo(7070000, true, true, true);
-        m.TuneTo(7080000, true, true, true);
+        tune(7070000);
+        tune(7080000);
         QCOMPARE(f.takeLines(), QStringList({"F07070000", "F07080000"}));
-        m.TuneTo(9410000, true, true, true); // a broadcast band
-        m.TuneTo(9420000, true, true, true);
+        tune(9410000); // a broadcast band
+        tune(9420000);
         const QStringList lines = f.takeLines();
         // The band's settings go out once, ahead of the first frequency only.
         QVERIFY2(lines.size() > 2, qPrintable(lines.join(u' ')));
@@ -107,7 +116,7 @@ private slots:
         QFETCH(QColor, colour);
         KelvaneFixture f;
         QVERIFY(f.ok());
-        f.main->ScanState = scanState;
+        f.main->SetScanState(ScanState(scanState));
         f.sim.setFixedMeter(raw);
         // The noise measurement asks for the S-meter itself; the tick's other polls follow.
         f.main->receiver().SMUpd();
@@ -208,9 +217,9 @@ private slots:
         QFETCH(double, expected);
         KelvaneFixture f;
         QVERIFY(f.ok());
-        f.main->TuningStep = start;
+        f.main->SetTuningStep(start);
         KelvaneFixture::click(f.main->STP[0], Qt::MouseButton(button));
-        QCOMPARE(f.main->TuningStep, expected);
+        QCOMPARE(f.main->TuningStep(), expected);
         if (button != Qt::RightButton) QCOMPARE(f.main->STP[0]->text(), QString::number(expected));
     }
 
@@ -219,7 +228,7 @@ private slots:
         QVERIFY(f.ok());
         Main& m = *f.main;
         KelvaneFixture::click(m.LockImg[0]);
-        QVERIFY(m.RemoteHeld);
+        QVERIFY(m.State().RemoteHeld);
         f.clearLines();
         // A copy of the program's plan, stepped alongside.
         Freqs plan = m.freqs();
@@ -233,7 +242,7 @@ private slots:
         QVERIFY2(lines.contains(QStringLiteral("F%1").arg(start, 8, 10, QLatin1Char('0'))),
                  qPrintable(lines.join(QLatin1Char(' '))));
         QString digits;
-        for (QLineEdit* d : m.FrqDigit) digits += d->text();
+        for (int i = 0; i < FrequencyDigits::Count; ++i) digits += m.digits().Box(i)->text();
         QCOMPARE(digits, QStringLiteral("%1").arg(start, 8, 10, QLatin1Char('0')));
 
         const int region = m.freqs().Region();
@@ -315,7 +324,91 @@ private slots:
             QCOMPARE(r.Filter, here ? 1 : kept.Filter);
             QCOMPARE(r.Comment, here ? QString() : kept.Comment);
         }
-        QCOMPARE(m.ChannelsChanged, stored && table);
+        QVERIFY(!m.ChannelsChanged);
+    }
+
+    // Esc while the receiver is free must not hand the operator controls that act on it.
+    void escWhileFreeKeepsTheControlsDisabled() {
+        KelvaneFixture f;
+        QVERIFY(f.ok());
+        Main& m = *f.main;
+        QVERIFY(!m.State().RemoteHeld);
+        QTest::keyClick(m.Dummy, Qt::Key_Escape);
+        for (QWidget* w :
+             std::initializer_list<QWidget*>{m.AG, m.FT, m.AT, m.NB, m.Scan, m.digits().Box(2)})
+            QVERIFY2(!w->isEnabled(), qPrintable(w->objectName() + w->metaObject()->className()));
+        f.clearLines();
+        QTest::keyClick(m.digits().Box(2), Qt::Key_Up);
+        QCOMPARE(f.takeLines(), QStringList{});
+    }
+
+    // With the receiver off the cover hides the frequency and reads in full.
+    void coverHidesTheWholeFrequency() {
+        KelvaneFixture f;
+        QVERIFY(f.ok());
+        Main& m = *f.main;
+        f.sim.setPowered(false);
+        QVERIFY(f.waitTicking([&] { return !m.State().Connected; }));
+        QVERIFY(m.Mask->isVisible());
+        QVERIFY(!m.digits().isVisible());
+        QVERIFY2(m.Mask->width() >= m.digits().sizeHint().width(),
+                 qPrintable(QString::number(m.Mask->width())));
+        QVERIFY(m.Mask->height() >= m.digits().sizeHint().height());
+        QVERIFY(m.Mask->fontMetrics().horizontalAdvance(m.Mask->text()) <= m.Mask->width());
+        f.sim.setPowered(true);
+        QVERIFY(f.waitTicking([&] { return m.State().Connected; }));
+        QVERIFY(!m.Mask->isVisible());
+        QVERIFY(m.digits().isVisible());
+    }
+
+    // Labels that only show, and the gaps of the frame, are not the window background: a click
+    // there keeps what the operator is typing. The background itself clears it, and only while
+    // connected.
+    void clicksThatKeepTheEntry_data() {
+        QTest::addColumn<QString>("target");
+        QTest::addColumn<bool>("connected");
+        QTest::addColumn<bool>("kept");
+        QTest::newRow("channel number") << "CHN" << true << true;
+        QTest::newRow("channel tag") << "LblCHN" << true << true;
+        QTest::newRow("database picture") << "FrDbImg" << true << true;
+        QTest::newRow("step caption") << "LblSTP" << true << true;
+        QTest::newRow("frame gap") << "frame" << true << true;
+        QTest::newRow("background") << "background" << true << false;
+        QTest::newRow("background, no link") << "background" << false << true;
+    }
+    void clicksThatKeepTheEntry() {
+        QFETCH(QString, target);
+        QFETCH(bool, connected);
+        QFETCH(bool, kept);
+        KelvaneFixture f;
+        QVERIFY(f.ok());
+        Main& m = *f.main;
+        if (!connected) {
+            f.sim.setPowered(false);
+            QVERIFY(f.waitTicking([&] { return !m.State().Connected; }));
+        }
+        QTest::keyClicks(m.Dummy, QStringLiteral("712"));
+        QCOMPARE(m.keys().Entry().Text(), QStringLiteral("712"));
+        QWidget* w = &m;
+        QPoint at(1, 1);
+        if (target == QLatin1String("CHN")) w = m.CHN;
+        if (target == QLatin1String("LblCHN")) w = m.LblCHN;
+        if (target == QLatin1String("FrDbImg")) w = m.FrDbImg;
+        if (target == QLatin1String("LblSTP")) w = m.LblSTP[0];
+        if (target == QLatin1String("frame")) {
+            w = m.FrqFrame;
+            at = QPoint(-1, -1);
+            for (int y = 0; y < w->height() && at.x() < 0; ++y)
+                for (int x = w->width() / 2; x < w->width() && at.x() < 0; ++x)
+                    if (!w->childAt(x, y)) at = QPoint(x, y);
+            QVERIFY(at.x() >= 0);
+        }
+        if (w != &m && w != m.FrqFrame) {
+            w->show(); // the database picture shows only while linked
+            at = w->rect().center();
+        }
+        QTest::mouseClick(w, Qt::LeftButton, Qt::NoModifier, at);
+        QCOMPARE(m.keys().Entry().Text(), kept ? QStringLiteral("712") : QString());
     }
 };
 

@@ -1,7 +1,7 @@
 // Start-up, shutdown and the link: the port dialog, settings written at shutdown and read back
 // by a second start, a receiver switched off and on, an adapter unplugged and plugged back.
-#include "ui/comopt.h"
 #include "fixture.h"
+#include "ui/comopt.h"
 
 #include <fennick/freqs.h>
 #include <ostry/nrd535.h>
@@ -14,8 +14,12 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSerialPort>
+#include <QTemporaryDir>
 #include <QTest>
 #include <ctime>
+#include <fcntl.h>
+#include <termios.h>
+#include <unistd.h>
 
 namespace {
 
@@ -61,7 +65,7 @@ private slots:
         // unconnected start, then start again with it.
         KelvaneFixture f(o);
         QCOMPARE(f.portDialogShown, 1);
-        QVERIFY(!f.main || !f.main->Connected);
+        QVERIFY(!f.main || !f.main->State().Connected);
         QVERIFY(!QFile::exists(f.settingsPath())); // ended without writing anything
 
         f.portDialog = answer;
@@ -221,13 +225,13 @@ private slots:
         QVERIFY(f.ok());
         Main& m = *f.main;
         KelvaneFixture::click(m.LockImg[0]); // held: a reconnection releases the hold
-        QVERIFY(m.RemoteHeld);
+        QVERIFY(m.State().RemoteHeld);
         f.tick(2);
         f.sim.setPowered(false);
         // Let the last replies in flight arrive; from here on the receiver says nothing.
         QTest::qWait(100);
         int ticks = 0;
-        while (m.Connected && ticks < 10) {
+        while (m.State().Connected && ticks < 10) {
             f.tick();
             ++ticks;
         }
@@ -238,9 +242,9 @@ private slots:
         f.sim.setPowered(true);
         f.sim.setIdent("535D ROM 2.11");
         f.tick();
-        QVERIFY(m.Connected);
+        QVERIFY(m.State().Connected);
         QVERIFY(!m.Mask->isVisible());
-        QVERIFY(!m.RemoteHeld);
+        QVERIFY(!m.State().RemoteHeld);
         QVERIFY(!m.receiver().Hook());
         QCOMPARE(m.windowTitle(),
                  QStringLiteral("Kelvan 0.1.0 - Receiver Module [NRD535D Rev. 535D ROM 2.11]"));
@@ -253,24 +257,24 @@ private slots:
         QVERIFY(f.ok());
         Main& m = *f.main;
         KelvaneFixture::click(m.LockImg[0]);
-        QVERIFY(m.RemoteHeld);
+        QVERIFY(m.State().RemoteHeld);
         f.clearLines();
 
         f.portDialog = [](Main&) {}; // Cancel
         KelvaneFixture::click(m.Options);
         QCOMPARE(f.portDialogShown, 1);
-        QVERIFY(m.Connected);
+        QVERIFY(m.State().Connected);
         QCOMPARE(f.takeLines(), QStringList());
 
         f.portDialog = [](Main& w) { w.settings.COM_Speed = QStringLiteral("9600"); };
         KelvaneFixture::click(m.Options);
-        QVERIFY(!m.Connected);
+        QVERIFY(!m.State().Connected);
         QVERIFY(m.Mask->isVisible());
-        QVERIFY(!m.RemoteHeld);
+        QVERIFY(!m.State().RemoteHeld);
         QCOMPARE(m.receiver().Baud(), QStringLiteral("9600"));
         QCOMPARE(f.takeLines().mid(0, 2), QStringList({"I0", "H0"}));
         f.tick();
-        QVERIFY(m.Connected);
+        QVERIFY(m.State().Connected);
         QVERIFY(!m.Mask->isVisible());
     }
 
@@ -312,14 +316,14 @@ private slots:
         Main& m = *f.main;
         m.Phase = phase;
         m.Tick();
-        QVERIFY(m.Connected);
+        QVERIFY(m.State().Connected);
         m.Tick(); // the overdue tick, with no event handled in between
-        QVERIFY(m.Connected);
+        QVERIFY(m.State().Connected);
         for (int i = 0; i < 6; ++i) { // then a tick every 100 ms, as the timer runs
             QTest::qWait(100);
             f.tick();
         }
-        QVERIFY(m.Connected);
+        QVERIFY(m.State().Connected);
         QVERIFY(!m.Mask->isVisible());
         const QStringList lines = f.takeLines();
         QVERIFY2(!lines.contains(QStringLiteral("I0")), qPrintable(lines.join(QLatin1Char(' '))));
@@ -332,7 +336,7 @@ private slots:
         Main& m = *f.main;
         const QString device = f.sim.path();
         f.sim.stop(); // the device node disappears: an unplugged adapter
-        QTRY_VERIFY(!m.Connected);
+        QTRY_VERIFY(!m.State().Connected);
         QVERIFY(m.Mask->isVisible());
         QVERIFY(!m.LinkLostMessage().isEmpty());
         QVERIFY(m.LinkLostMessage().contains(device));
@@ -349,10 +353,72 @@ private slots:
 
         // The adapter comes back under the same name.
         QVERIFY(f.sim.start(device));
-        for (int i = 0; i < 40 && !m.Connected; ++i) f.tick();
-        QVERIFY(m.Connected);
+        for (int i = 0; i < 40 && !m.State().Connected; ++i) f.tick();
+        QVERIFY(m.State().Connected);
         QVERIFY(!m.Mask->isVisible());
         QTRY_VERIFY(m.LinkLostMessage().isEmpty()); // closed on reconnection
+    }
+
+    // The dialog offers the configured port, else the one given for this run, else none: the
+    // operator must choose before OK.
+    void portDialogPreselects_data() {
+        QTest::addColumn<int>("configured");
+        QTest::addColumn<int>("preferred");
+        QTest::addColumn<int>("selected");
+        QTest::newRow("configured") << 1 << -1 << 1;
+        QTest::newRow("nothing configured") << -1 << -1 << -1;
+        QTest::newRow("given for this run") << -1 << 1 << 1;
+        QTest::newRow("configured wins") << 1 << 2 << 1;
+    }
+    void portDialogPreselects() {
+        QFETCH(int, configured);
+        QFETCH(int, preferred);
+        QFETCH(int, selected);
+        nrd535sim::Simulator sim;
+        QTemporaryDir dir;
+        QVERIFY(sim.start(dir.filePath(QStringLiteral("rx"))));
+        ostry::setPortDevice(1, sim.path());
+        Settings settings;
+        settings.COM_Port = configured;
+        ComOpt dialog(settings, nullptr, preferred);
+        const int current =
+            dialog.Port->currentIndex() >= 0 ? dialog.Port->currentData().toInt() : -1;
+        QCOMPARE(current, selected);
+        QCOMPARE(dialog.OK->isEnabled(), selected >= 1);
+    }
+
+    void portDialogKeepsOnTop() {
+        Settings settings;
+        for (bool onTop : {false, true}) {
+            settings.WIN_OnTop = onTop;
+            ComOpt dialog(settings);
+            QCOMPARE(dialog.windowFlags().testFlag(Qt::WindowStaysOnTopHint), onTop);
+        }
+    }
+
+    // Listing the ports must not configure them: a device on a port may belong to other
+    // equipment.
+    void probingLeavesTheLineAlone() {
+        nrd535sim::Simulator sim;
+        QTemporaryDir dir;
+        QVERIFY(sim.start(dir.filePath(QStringLiteral("rx"))));
+        ostry::setPortDevice(1, sim.path());
+        const int fd = ::open(QFile::encodeName(sim.path()).constData(), O_RDWR | O_NOCTTY);
+        QVERIFY(fd >= 0);
+        termios before{};
+        QCOMPARE(::tcgetattr(fd, &before), 0);
+        cfsetispeed(&before, B1200);
+        cfsetospeed(&before, B1200);
+        before.c_lflag |= ICANON | ECHO;
+        QCOMPARE(::tcsetattr(fd, TCSANOW, &before), 0);
+        QCOMPARE(::tcgetattr(fd, &before), 0);
+        QCOMPARE(ComOpt::PortStatus(1), ComOpt::Free);
+        termios after{};
+        QCOMPARE(::tcgetattr(fd, &after), 0);
+        ::close(fd);
+        QCOMPARE(cfgetospeed(&after), cfgetospeed(&before));
+        QCOMPARE(after.c_lflag, before.c_lflag);
+        QCOMPARE(after.c_cflag, before.c_cflag);
     }
 };
 
