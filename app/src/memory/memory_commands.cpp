@@ -124,6 +124,7 @@ void MemoryCommands::ChannelCommand(QChar cmd, const QString& entry) {
         if (!linkOpen() || busy_) return panel_.WarnBeep();
         setBusy(true);
         dumping_ = true;
+        dumpIsEdit_ = false;
         showIndicator(channels_.Tag(), 0);
         if (!rx_.CHUpd(0, ChannelTable::Count - 1, true)) {
             dumping_ = false;
@@ -301,7 +302,8 @@ void MemoryCommands::OnChn(bool table, int index, bool last, double frequency, i
     panel_.ShowRecordNumber(t.Tag(), QStringLiteral("L") + threeDigits(index));
     if (frequency != 0 && t.InRange(index)) {
         t.SetRow(index, MemoryRecord{frequency, mode, filter, agc, QString()});
-        if (table) channels_.SetModified(true);
+        // The receiver still holds what a full dump brings; a row read from the grid is an edit.
+        if (table && dumpIsEdit_) channels_.SetModified(true);
     }
     if (last && dumping_) endDump();
 }
@@ -323,6 +325,7 @@ bool MemoryCommands::DumpRow(MemoryTable& table, int row) {
     }
     setBusy(true);
     dumping_ = true;
+    dumpIsEdit_ = true;
     if (!rx_.CHUpd(qint16(row), qint16(row), table.IsChannelTable())) {
         dumping_ = false;
         setBusy(false);

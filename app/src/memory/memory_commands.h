@@ -55,7 +55,8 @@ public:
 
     // One receiver memory channel reported during a dump (the driver's OnChn): stored in the
     // channel table (table true) or the quick memories, unless its frequency is 0. The last one
-    // ends the dump.
+    // ends the dump. A full dump ("CD") leaves the table unchanged in the modified sense (the
+    // receiver still holds those channels); a row read from the grid marks it changed.
     void OnChn(bool table, int index, bool last, double frequency, int mode, int filter, int agc);
 
     // A push or dump of the receiver's memories is running.
@@ -110,6 +111,7 @@ private:
     MemoryHost& host_;
     bool busy_ = false;
     bool dumping_ = false;
+    bool dumpIsEdit_ = false; // a row read into the grid marks the channel table changed
     QPointer<ReceiverPush> push_;
     QTimer* dumpWatch_;
     int lastChannel_ = -1;

@@ -41,6 +41,7 @@ void MemoryDialogs::OpenKnownLists() {
 }
 
 QString MemoryDialogs::ChooseLoadFile(const QString& ext) {
+    if (FileChooser) return FileChooser(false, ext);
     for (;;) {
         const QString name = QFileDialog::getOpenFileName(
             &owner_, QStringLiteral("Select File name to be load ..."), QDir::currentPath(),
@@ -51,6 +52,7 @@ QString MemoryDialogs::ChooseLoadFile(const QString& ext) {
 }
 
 QString MemoryDialogs::ChooseSaveFile(const QString& ext) {
+    if (FileChooser) return FileChooser(true, ext);
     QFileDialog dialog(&owner_, QStringLiteral("Select File name to be used ..."),
                        QDir::currentPath(), QStringLiteral("Save Files [*.%1] (*.%1)").arg(ext));
     dialog.setAcceptMode(QFileDialog::AcceptSave);

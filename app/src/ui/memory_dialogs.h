@@ -28,6 +28,8 @@ public:
     }
     // The database's category names for the known-list window.
     std::function<QStringList()> KnownLabels;
+    // Answers the file dialogs instead of showing them (tests): save tells which one.
+    std::function<QString(bool save, const QString& ext)> FileChooser;
     // The grid's header click on the number column: start the scan of that table.
     std::function<void(MemoryTable& table)> ScanRequested;
 

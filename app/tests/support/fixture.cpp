@@ -1,5 +1,7 @@
 #include "fixture.h"
 
+#include "ui/memory_wiring.h"
+
 #include "core/tuner.h"
 #include "ui/frequency_digits.h"
 
@@ -65,6 +67,7 @@ bool KelvaneFixture::startMain() {
     reg = std::make_unique<Registry>(settingsPath());
     reg->Load();
     main = std::make_unique<Main>(*reg);
+    WireMemory(*main);
     main->receiver().setMessageDisplay([this](const QString& text) { messages << text; });
     main->ShowPortDialog = [this](Main& m) {
         ++portDialogShown;

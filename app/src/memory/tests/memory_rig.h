@@ -30,6 +30,9 @@ public:
     void ShowMode(int code, bool apply) override;
     void ShowFilter(int code, bool apply) override;
     void ShowAgc(int code, bool apply) override;
+    void ShowNoiseBlanker(int code, bool apply) override {
+        if (apply) rx_.NB(qint16(code));
+    }
     void ShowRecordNumber(const QString& t, const QString& n) override {
         tag = t;
         number = n;

@@ -270,6 +270,8 @@ void TestMemoryCommands::dumpFillsTheTable() {
     QVERIFY(rig.memory->Busy());
     QVERIFY(done.wait(20000));
     QVERIFY(!rig.memory->Busy());
+    // The receiver still holds what it gave: the table does not count as edited.
+    QVERIFY(!rig.channels.Modified());
     for (int n : {0, 3, 150, 199}) {
         const MemoryRecord& r = rig.channels.Row(n);
         QCOMPARE(r.Frequency, 1000000.0 + n * 1000);
@@ -294,6 +296,12 @@ void TestMemoryCommands::dumpOfOneRow() {
     QCOMPARE(rig.quick.Row(4).Frequency, 6000000.0);
     QCOMPARE(rig.quick.Row(4).Mode, 3);
     QCOMPARE(rig.channels.Row(4).Frequency, 0.0);
+    // A row read into the channel grid is an edit of the table.
+    rig.sim.setChannel(6, nrd535sim::Channel{false, 0, 1, 2, 0, 7000000});
+    QVERIFY(rig.memory->DumpRow(rig.channels, 6));
+    QVERIFY(done.wait(5000));
+    QCOMPARE(rig.channels.Row(6).Frequency, 7000000.0);
+    QVERIFY(rig.channels.Modified());
 
     // A receiver that stops answering ends the dump when the driver gives up on it.
     rig.sim.setPowered(false);
