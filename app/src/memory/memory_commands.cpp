@@ -305,7 +305,12 @@ void MemoryCommands::OnChn(bool table, int index, bool last, double frequency, i
         // The receiver still holds what a full dump brings; a row read from the grid is an edit.
         if (table && dumpIsEdit_) channels_.SetModified(true);
     }
-    if (last && dumping_) endDump();
+    if (!last) return;
+    // The end of any dump clears the indicator, whoever asked for it.
+    if (dumping_)
+        endDump();
+    else
+        ClearIndicator();
 }
 
 void MemoryCommands::endDump() {

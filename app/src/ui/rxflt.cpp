@@ -23,6 +23,7 @@ RxFlt::RxFlt(QuickFilterTable& filters, Nrd535& rx, Panel& panel, const Settings
     grid_->setObjectName(QStringLiteral("FltGrid"));
     grid_->setModel(model_);
     grid_->verticalHeader()->hide();
+    grid_->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
     grid_->setSelectionMode(QAbstractItemView::SingleSelection);
     grid_->horizontalHeader()->setStretchLastSection(true);
     grid_->setColumnWidth(QuickFilterModel::Number, 40);

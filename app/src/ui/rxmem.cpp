@@ -99,6 +99,7 @@ RxMem::RxMem(MemoryCommands& memory, MemoryTable& table, Nrd535& rx, Panel& pane
     for (int c : {MemoryTableModel::Mode, MemoryTableModel::Filter, MemoryTableModel::Agc})
         grid_->setItemDelegateForColumn(c, choices);
     grid_->verticalHeader()->hide();
+    grid_->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
     grid_->setSelectionMode(QAbstractItemView::SingleSelection);
     grid_->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
                            QAbstractItemView::AnyKeyPressed);
