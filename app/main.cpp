@@ -1,6 +1,8 @@
 // kelvane: remote control of the NRD-535 receiver. Parses the command line, opens the settings
 // hive and hands over to the main window, whose Load() does the start-up work.
 #include "settings/registry.h"
+#include "ui/lists_wiring.h"
+#include "ui/link_wiring.h"
 #include "ui/main_window.h"
 #include "ui/memory_wiring.h"
 
@@ -105,6 +107,7 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("kelvane"));
     QApplication::setApplicationVersion(QStringLiteral(KELVANE_VERSION));
     QApplication::setOrganizationName(QStringLiteral("Dunmore Software"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.kelvane.Kelvane"));
 
     QStringList args = QApplication::arguments();
     // The last port mapped for this run is the one the port dialog offers first.
@@ -190,6 +193,8 @@ int main(int argc, char** argv) {
     }
 
     Main window(reg);
+    WireLists(window);
+    WireLink(window);
     WireMemory(window);
     if (simulate) window.ForcedPort = SimulatedPort;
     window.PreferredPort = preferredPort;

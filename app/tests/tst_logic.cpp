@@ -108,14 +108,22 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::addColumn<qint64>("hertz");
         QTest::addColumn<int>("refused");
-        QTest::newRow("whole kHz") << "7125" << "7125" << qint64(7125000) << 0;
-        QTest::newRow("decimals") << "7125.5" << "7125.5" << qint64(7125500) << 0;
-        QTest::newRow("comma") << "7125,25" << "7125.25" << qint64(7125250) << 0;
-        QTest::newRow("fourth decimal refused") << "1.2345" << "1.234" << qint64(1234) << 1;
-        QTest::newRow("second point refused") << "1..2" << "1.2" << qint64(1200) << 1;
-        QTest::newRow("top of the range refused") << "299999" << "29999" << qint64(29999000) << 1;
-        QTest::newRow("backspace over the point") << "12.<3" << "123" << qint64(123000) << 0;
-        QTest::newRow("backspace on empty") << "<" << "" << qint64(0) << 1;
+        QTest::newRow("whole kHz") << "7125"
+                                   << "7125" << qint64(7125000) << 0;
+        QTest::newRow("decimals") << "7125.5"
+                                  << "7125.5" << qint64(7125500) << 0;
+        QTest::newRow("comma") << "7125,25"
+                               << "7125.25" << qint64(7125250) << 0;
+        QTest::newRow("fourth decimal refused") << "1.2345"
+                                                << "1.234" << qint64(1234) << 1;
+        QTest::newRow("second point refused") << "1..2"
+                                              << "1.2" << qint64(1200) << 1;
+        QTest::newRow("top of the range refused") << "299999"
+                                                  << "29999" << qint64(29999000) << 1;
+        QTest::newRow("backspace over the point") << "12.<3"
+                                                  << "123" << qint64(123000) << 0;
+        QTest::newRow("backspace on empty") << "<"
+                                            << "" << qint64(0) << 1;
     }
     void typedEntry() {
         QFETCH(QString, keys);

@@ -65,7 +65,10 @@ private slots:
         // unconnected start, then start again with it.
         KelvaneFixture f(o);
         QCOMPARE(f.portDialogShown, 1);
-        QVERIFY(!f.main || !f.main->State().Connected);
+        // Ended before anything started: no port open, no timer.
+        QVERIFY(f.main);
+        QVERIFY(!f.main->receiver().PortOpened());
+        QVERIFY(!f.main->TimerRunning());
         QVERIFY(!QFile::exists(f.settingsPath())); // ended without writing anything
 
         f.portDialog = answer;
@@ -247,7 +250,8 @@ private slots:
         QVERIFY(!m.State().RemoteHeld);
         QVERIFY(!m.receiver().Hook());
         QCOMPARE(m.windowTitle(),
-                 QStringLiteral("Kelvan 0.1.0 - Receiver Module [NRD535D Rev. 535D ROM 2.11]"));
+                 QStringLiteral("Kelvan " KELVANE_VERSION
+                                " - Receiver Module [NRD535D Rev. 535D ROM 2.11]"));
     }
 
     // The Options button reaches the port dialog: unchanged answers leave the link alone, a new
@@ -281,7 +285,8 @@ private slots:
     void captionShowsTheRevision_data() {
         QTest::addColumn<QString>("ident");
         QTest::addColumn<QString>("caption");
-        const QString base = QStringLiteral("Kelvan 0.1.0 - Receiver Module [NRD535D");
+        const QString base =
+            QStringLiteral("Kelvan " KELVANE_VERSION " - Receiver Module [NRD535D");
         QTest::newRow("revision") << QStringLiteral("535D ROM 2.11")
                                   << base + QStringLiteral(" Rev. 535D ROM 2.11]");
         QTest::newRow("not a 535 answer") << QStringLiteral("XYZ 1.0") << base + QLatin1Char(']');

@@ -184,6 +184,7 @@ bool KeyCommands::KeyPress(int key, const QString& text, Qt::KeyboardModifiers m
     case 'C':
     case 'S':
     case 'K':
+    case 'B':
         setPending(c);
         break;
     case 'R':
@@ -292,6 +293,9 @@ void KeyCommands::dispatch(QChar second) {
         withEntry(Features.QuickMemory);
     } else if (p == 'C') {
         withEntry(Features.Channel);
+    } else if (p == 'B') {
+        feature(Features.Database ? std::function<void()>([&] { Features.Database(second); })
+                                  : std::function<void()>());
     } else if (p == 'K') {
         feature(Features.KnownList ? std::function<void()>([&] { Features.KnownList(second); })
                                    : std::function<void()>());
@@ -341,6 +345,8 @@ void KeyCommands::runCommand(const CommandRow& row) {
             panel_.WarnBeep();
             return;
         }
+        if (row.kind == CommandKind::ScanNewFile && Features.ForgetScanFile)
+            Features.ForgetScanFile();
         scan_.StartScan();
         return;
     }

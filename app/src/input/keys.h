@@ -23,10 +23,14 @@ struct KeyFeatures {
     std::function<void(QChar second, const QString& entry)> QuickMemory;
     std::function<void(QChar second, const QString& entry)> Channel;
     std::function<void(QChar second)> KnownList;
+    // The second character of a "B" command: "BS" stores, "BL" searches in the linked database.
+    std::function<void(QChar second)> Database;
     // Space: append the receiver's frequency to the scratch pad.
     std::function<void()> PadAppend;
     // "<" and ">": the previous or next record of the running pad or file scan.
     std::function<void(bool next)> RecordMove;
+    // "SF": forget the scan file, so that the file scan asks for one.
+    std::function<void()> ForgetScanFile;
     // Page Up / Page Down: the activity search upwards or downwards.
     std::function<void(bool up)> ActiveSearch;
     // Esc while the noise survey or the activity search runs.

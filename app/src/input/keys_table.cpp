@@ -30,12 +30,12 @@ constexpr std::array commandRows{
     CommandRow{'S', 'R', CommandKind::Scan, 1, true, "mark scan: between the [ and ] marks"},
     CommandRow{'S', 'B', CommandKind::Scan, 2, true, "band scan: the current band of the band plan"},
     CommandRow{'S', 'K', CommandKind::Scan, 3, true, "known stations of the selected lists"},
-    CommandRow{'S', 'D', CommandKind::Scan, 4, false, "database records"},
+    CommandRow{'S', 'D', CommandKind::Scan, 4, true, "database records: ask the linked database for each next record"},
     CommandRow{'S', 'C', CommandKind::Scan, 5, true, "channel memories"},
     CommandRow{'S', '*', CommandKind::Scan, 6, true, "quick memories"},
-    CommandRow{'S', 'P', CommandKind::Scan, 7, false, "scratch pad"},
-    CommandRow{'S', 'N', CommandKind::Scan, 8, false, "scan file, continuing"},
-    CommandRow{'S', 'F', CommandKind::ScanNewFile, 8, false, "choose a new scan file"},
+    CommandRow{'S', 'P', CommandKind::Scan, 7, true, "scratch pad"},
+    CommandRow{'S', 'N', CommandKind::Scan, 8, true, "scan file, continuing"},
+    CommandRow{'S', 'F', CommandKind::ScanNewFile, 8, true, "choose a new scan file"},
 };
 
 constexpr std::array singleKeyRows{
@@ -63,6 +63,10 @@ constexpr std::array singleKeyRows{
     KeyHelpRow{"Scan", "Ctrl+Alt+Shift+Left/Right", "stepping scan up / down by the local step"},
     KeyHelpRow{"Scan", "Wheel", "local step down / up; with the middle button held: stepping scan"},
     KeyHelpRow{"Scan", "Esc", "stop the scan"},
+    KeyHelpRow{"Scan", "< >", "previous / next record of the scan file, else of the scratch pad"},
+    KeyHelpRow{"Scratch pad", "Space", "note the frequency in the scratch pad, with an identification"},
+    KeyHelpRow{"Database", "BS", "store: send the receiver's frequency and settings to the linked database"},
+    KeyHelpRow{"Database", "BL", "search: look the receiver's frequency up in the linked database"},
     KeyHelpRow{"Quick filters", "F0..F9", "recall quick filter 0..9; after a typed bandwidth (Hz): store it, 0 clears, . stores the receiver's filter"},
     KeyHelpRow{"Quick filters", "F*", "the Quick Filters window"},
     KeyHelpRow{"Quick memories", "*0..*9", "recall quick memory 0..9; after a typed frequency (kHz): store it, 0 clears, . stores the receiver's setting"},
@@ -94,7 +98,7 @@ const CommandRow* FindCommand(char prefix, char second) {
 }
 
 bool IsCommandPrefix(char c) {
-    return c != 0 && std::strchr("MFAN*CSK", c) != nullptr;
+    return c != 0 && std::strchr("MFAN*CSKB", c) != nullptr;
 }
 
 std::span<const KeyHelpRow> SingleKeys() {

@@ -644,6 +644,10 @@ void Main::ChangePort() {
     const int port = settings.COM_Port;
     const QString speed = settings.COM_Speed;
     runPortDialog();
+    ApplyPortChange(port, speed);
+}
+
+void Main::ApplyPortChange(int port, const QString& speed) {
     if (settings.COM_Port < 1) settings.COM_Port = port; // no port chosen: keep the old one
     const bool same = settings.COM_Port == port && settings.COM_Speed == speed;
     if (same && rx_->PortOpened()) return;
@@ -909,8 +913,9 @@ void Main::ShowAutoFlags() {
 }
 
 void Main::ClearChannelLabels() {
-    CHN->clear();
-    LblCHN->clear();
+    // Called on every tune: touch only what shows something.
+    if (!CHN->text().isEmpty()) CHN->clear();
+    if (!LblCHN->text().isEmpty()) LblCHN->clear();
     CmdBox->hide();
     FrqBox->hide();
     FFrq->hide();

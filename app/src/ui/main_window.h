@@ -160,6 +160,11 @@ public:
     void SMeterReport(int value);
     // Shows the port dialog; a changed port or speed releases the receiver and reopens the link.
     void ChangePort();
+    // Shows the port dialog only (the options dialog's Serial button).
+    void RunPortDialog() { runPortDialog(); }
+    // Reopens the link when "COM_Port" or "COM_Speed" differ from port and speed (or the port
+    // is not open).
+    void ApplyPortChange(int port, const QString& speed);
     // Repaints the two automatic-band indicators from "BND_AutoFT"/"BND_AutoMD".
     void ShowAutoFlags();
     // The window background click (left or middle button): repaint from the receiver.

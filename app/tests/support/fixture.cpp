@@ -1,9 +1,11 @@
 #include "fixture.h"
 
-#include "ui/memory_wiring.h"
-
 #include "core/tuner.h"
 #include "ui/frequency_digits.h"
+#include "ui/lists_wiring.h"
+#include "ui/opts.h"
+#include "ui/link_wiring.h"
+#include "ui/memory_wiring.h"
 
 #include <ostry/nrd535.h>
 #include <ostry/serialline.h>
@@ -12,6 +14,7 @@
 #include <QDir>
 #include <QFile>
 #include <QMouseEvent>
+#include <QPushButton>
 #include <QTest>
 
 KelvaneFixture::KelvaneFixture() {
@@ -67,6 +70,16 @@ bool KelvaneFixture::startMain() {
     reg = std::make_unique<Registry>(settingsPath());
     reg->Load();
     main = std::make_unique<Main>(*reg);
+    // The lists room's dialogs answered without a nested loop: no list file chosen, the
+    // identification left as it opens, and the options closed through Serial and OK.
+    ListsRoom* lists = WireLists(*main);
+    lists->Files().SetChooseFile([] { return QString(); });
+    lists->Pad().SetDescribe([] { return std::optional<QString>(QStringLiteral("Voice")); });
+    lists->ShowOptions = [](Opts& o) {
+        o.ComPrt->click();
+        o.cmdOK->click();
+    };
+    WireLink(*main);
     WireMemory(*main);
     main->receiver().setMessageDisplay([this](const QString& text) { messages << text; });
     main->ShowPortDialog = [this](Main& m) {
