@@ -1,8 +1,8 @@
 // kelvane: remote control of the NRD-535 receiver. Parses the command line, opens the settings
 // hive and hands over to the main window, whose Load() does the start-up work.
 #include "settings/registry.h"
-#include "ui/lists_wiring.h"
 #include "ui/link_wiring.h"
+#include "ui/lists_wiring.h"
 #include "ui/main_window.h"
 #include "ui/memory_wiring.h"
 

@@ -2,10 +2,10 @@
 
 #include "core/tuner.h"
 #include "ui/frequency_digits.h"
-#include "ui/lists_wiring.h"
-#include "ui/opts.h"
 #include "ui/link_wiring.h"
+#include "ui/lists_wiring.h"
 #include "ui/memory_wiring.h"
+#include "ui/opts.h"
 
 #include <ostry/nrd535.h>
 #include <ostry/serialline.h>
