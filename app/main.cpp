@@ -1,10 +1,11 @@
 // kelvane: remote control of the NRD-535 receiver. Parses the command line, opens the settings
 // hive and hands over to the main window, whose Load() does the start-up work.
 #include "settings/registry.h"
-#include "ui/lists_wiring.h"
 #include "ui/link_wiring.h"
+#include "ui/lists_wiring.h"
 #include "ui/main_window.h"
 #include "ui/net_wiring.h"
+#include "ui/memory_wiring.h"
 
 #include <nrd535sim/simulator.h>
 #include <ostry/nrd535.h>
@@ -202,6 +203,7 @@ int main(int argc, char** argv) {
     WireLists(window);
     WireLink(window);
     WireNet(window, reg, rigctld);
+    WireMemory(window);
     if (simulate) window.ForcedPort = SimulatedPort;
     window.PreferredPort = preferredPort;
     if (!window.Load()) return 0;

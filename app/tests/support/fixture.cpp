@@ -2,10 +2,11 @@
 
 #include "core/tuner.h"
 #include "ui/frequency_digits.h"
-#include "ui/lists_wiring.h"
-#include "ui/opts.h"
 #include "ui/link_wiring.h"
 #include "ui/net_wiring.h"
+#include "ui/lists_wiring.h"
+#include "ui/memory_wiring.h"
+#include "ui/opts.h"
 
 #include <ostry/nrd535.h>
 #include <ostry/serialline.h>
@@ -81,6 +82,7 @@ bool KelvaneFixture::startMain() {
     };
     WireLink(*main);
     WireNet(*main, *reg);
+    WireMemory(*main);
     main->receiver().setMessageDisplay([this](const QString& text) { messages << text; });
     main->ShowPortDialog = [this](Main& m) {
         ++portDialogShown;

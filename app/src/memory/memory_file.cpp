@@ -1,0 +1,198 @@
+#include "memory/memory_file.h"
+
+#include "memory/memory_table.h"
+
+#include <QFile>
+#include <QSaveFile>
+#include <QStringDecoder>
+#include <cmath>
+#include <limits>
+
+namespace {
+
+constexpr QChar Separator = u'|';
+constexpr QChar CommentMark = u'#';
+constexpr int LastField = 4;
+// The receiver tunes below 30 MHz; anything else in a file is not a frequency of this program.
+constexpr double FrequencyLimit = 30000000;
+constexpr int FilterCodeLimit = 30000;
+
+QString decode(const QByteArray& bytes) {
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString text = utf8.decode(bytes);
+    if (!utf8.hasError()) return text;
+    return QString::fromLatin1(bytes);
+}
+
+QString withoutLineBreaks(QString text) {
+    text.replace(u'\r', u' ');
+    text.replace(u'\n', u' ');
+    return text;
+}
+
+} // namespace
+
+bool NormaliseKhz(QString& text, QChar mark) {
+    const qsizetype q = text.indexOf(mark);
+    if (q < 0) return false;
+    const qsizetype decimals = text.size() - q - 1;
+    text.remove(mark);
+    if (decimals < 3) text.append(QString(3 - decimals, u'0'));
+    return true;
+}
+
+bool SplitRecordLine(QStringView line, QChar separator, QChar commentMark, int lastField,
+                     QStringList& fields) {
+    fields.clear();
+    if (!line.isEmpty() && line.front() == commentMark) return false;
+    qsizetype p = 0;
+    int k = 0;
+    while (k < lastField) {
+        const qsizetype at = line.indexOf(separator, p);
+        if (at < 0) break;
+        fields.append(line.sliced(p, at - p).trimmed().toString());
+        p = at + 1;
+        ++k;
+    }
+    fields.append(line.sliced(p).trimmed().toString());
+    if (!NormaliseKhz(fields[0], u'.')) NormaliseKhz(fields[0], u',');
+    return k == lastField;
+}
+
+double FieldNumber(QStringView text) {
+    text = text.trimmed();
+    qsizetype i = 0;
+    const qsizetype n = text.size();
+    if (i < n && (text[i] == u'+' || text[i] == u'-')) ++i;
+    const qsizetype start = i;
+    while (i < n && text[i] >= u'0' && text[i] <= u'9') ++i;
+    if (i < n && text[i] == u'.') {
+        ++i;
+        while (i < n && text[i] >= u'0' && text[i] <= u'9') ++i;
+    }
+    if (i == start || (i == start + 1 && text[start] == u'.')) return 0;
+    bool ok = false;
+    const double v = text.first(i).toDouble(&ok);
+    return ok && std::isfinite(v) ? v : 0;
+}
+
+int FieldCode(QStringView text) {
+    const double v = std::trunc(FieldNumber(text));
+    if (v < std::numeric_limits<int>::min() || v > std::numeric_limits<int>::max()) return 0;
+    return int(v);
+}
+
+MemoryRecord RecordFromFields(const QStringList& fields) {
+    auto field = [&](int i) { return i < fields.size() ? QStringView(fields[i]) : QStringView(); };
+    MemoryRecord r;
+    r.Frequency = std::round(FieldNumber(field(0)));
+    if (!(r.Frequency > 0 && r.Frequency < FrequencyLimit)) r.Frequency = 0;
+    r.Mode = FieldCode(field(1));
+    r.Filter = FieldCode(field(2));
+    r.Agc = FieldCode(field(3));
+    r.Comment = field(4).toString();
+    return r;
+}
+
+bool FileExists(const QString& name) {
+    QFile f(name);
+    return f.open(QIODevice::ReadOnly);
+}
+
+QString FormatRecordLine(const MemoryRecord& record) {
+    return QStringLiteral("       ") + FormatMemoryRow(record);
+}
+
+QString BankFileName(int digit) {
+    return QStringLiteral("Bank%1.mem").arg(digit);
+}
+
+LoadResult LoadChannelFile(const QString& path, MemoryTable& table) {
+    LoadResult result;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return result;
+    result.opened = true;
+    // A memory file is 200 short lines; read it whole, then split.
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError) result.readError = true;
+    const QString text = decode(bytes);
+
+    QStringList fields;
+    qsizetype pos = 0;
+    int row = 0;
+    while (pos < text.size() && row < table.Size()) {
+        qsizetype end = text.indexOf(u'\n', pos);
+        const qsizetype next = end < 0 ? text.size() : end + 1;
+        if (end < 0) end = text.size();
+        QStringView line = QStringView(text).sliced(pos, end - pos);
+        if (line.endsWith(u'\r')) line.chop(1);
+        pos = next;
+        if (!SplitRecordLine(line, Separator, CommentMark, LastField, fields)) {
+            result.badLine = true;
+            break;
+        }
+        table.SetRow(row, RecordFromFields(fields));
+        ++row;
+    }
+    result.rowsRead = row;
+    return result;
+}
+
+SaveResult SaveChannelFile(const QString& path, const MemoryTable& table) {
+    SaveResult result;
+    QByteArray bytes;
+    bytes.reserve(table.Size() * 32);
+    for (const MemoryRecord& r : table.Rows()) {
+        bytes += FormatRecordLine(r).toUtf8();
+        bytes += "\r\n";
+    }
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        result.error = file.errorString();
+        return result;
+    }
+    if (file.write(bytes) != bytes.size()) {
+        result.error = file.errorString();
+        file.cancelWriting();
+        return result;
+    }
+    if (!file.commit()) {
+        result.error = file.errorString();
+        return result;
+    }
+    result.ok = true;
+    return result;
+}
+
+QString FormatMemoryRow(const MemoryRecord& record) {
+    const QChar sep = Separator;
+    return QString::number(std::nearbyint(record.Frequency), 'f', 0) + sep +
+           QString::number(record.Mode) + sep + QString::number(record.Filter) + sep +
+           QString::number(record.Agc) + sep + withoutLineBreaks(record.Comment);
+}
+
+MemoryRecord ParseMemoryRow(const QString& text) {
+    // Up to five pieces; the last one keeps any further separators (a comment holding "|").
+    QStringList fields;
+    qsizetype p = 0;
+    while (fields.size() < LastField) {
+        const qsizetype at = text.indexOf(Separator, p);
+        if (at < 0) break;
+        fields.append(text.sliced(p, at - p));
+        p = at + 1;
+    }
+    fields.append(text.sliced(p));
+    return RecordFromFields(fields);
+}
+
+QString FormatFilterRow(const QuickFilter& filter) {
+    return QString::number(filter.Code) + Separator + withoutLineBreaks(filter.Name);
+}
+
+QuickFilter ParseFilterRow(const QString& text) {
+    const qsizetype at = text.indexOf(Separator);
+    const double code =
+        std::trunc(FieldNumber(at < 0 ? QStringView(text) : QStringView(text).first(at)));
+    if (code < -1 || code > FilterCodeLimit) return QuickFilter{};
+    return QuickFilter{int(code), at < 0 ? QString() : text.sliced(at + 1)};
+}

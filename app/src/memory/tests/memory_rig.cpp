@@ -1,0 +1,93 @@
+#include "memory_rig.h"
+
+#include <ostry/serialline.h>
+
+#include <QDir>
+#include <QTest>
+
+namespace {
+constexpr quint8 RigPort = 9;
+} // namespace
+
+void RigPanel::TuneTo(double hz, bool setReceiver, bool, bool) {
+    calls << QStringLiteral("TuneTo %1").arg(hz, 0, 'f', 0);
+    if (setReceiver) rx_.Fr(hz);
+    // Tuning clears the record indicator, as the main window does.
+    ClearChannelLabels();
+}
+
+void RigPanel::ShowMode(int code, bool apply) {
+    calls << QStringLiteral("ShowMode %1%2").arg(code).arg(apply ? " apply" : "");
+    if (apply) rx_.MD(ostry::MD(code));
+}
+
+void RigPanel::ShowFilter(int code, bool apply) {
+    calls << QStringLiteral("ShowFilter %1%2").arg(code).arg(apply ? " apply" : "");
+    if (apply) rx_.FT(ostry::FT(code));
+}
+
+void RigPanel::ShowAgc(int code, bool apply) {
+    calls << QStringLiteral("ShowAgc %1%2").arg(code).arg(apply ? " apply" : "");
+    if (apply) rx_.AG(ostry::AG(code));
+}
+
+void RigHost::OpenMemoryGrid(MemoryTable& table, int startRow) {
+    opened << QStringLiteral("grid %1 %2").arg(table.Tag()).arg(startRow);
+}
+
+MemoryRig::MemoryRig(bool paced, int baud) : oldDir_(QDir::currentPath()) {
+    QDir::setCurrent(dir.path());
+    sim.setPaced(paced);
+    sim.setBaud(baud);
+    sim.setHeld(false);
+    QString error;
+    if (!sim.start(QString(), &error)) qFatal("simulator: %s", qPrintable(error));
+    ostry::setPortDevice(RigPort, sim.path());
+    rx.Baud(QString::number(baud));
+    rx.Port(RigPort);
+    rx.setMessageDisplay([](const QString&) {});
+    memory = std::make_unique<MemoryCommands>(panel, rx, settings, channels, quick, filters, host);
+    // The main window hands every reported receiver channel to the memory commands.
+    QObject::connect(&rx, &Nrd535::OnChn, memory.get(),
+                     [this](bool tb, qint16 nm, bool st, double fr, ostry::MD md, ostry::FT ft,
+                            ostry::AG ag,
+                            ostry::ONOFF) { memory->OnChn(tb, nm, st, fr, md, ft, ag); });
+}
+
+MemoryRig::~MemoryRig() {
+    memory.reset();
+    ostry::setPortDevice(RigPort, QString());
+    QDir::setCurrent(oldDir_);
+}
+
+bool MemoryRig::Connect() {
+    if (!rx.fOpen(false) || !rx.Conn()) return false;
+    if (!WaitFor([this] { return rx.Fr() > 0; })) return false;
+    // While held the driver learns the filter only from its own setter.
+    rx.FT(ostry::Wide);
+    if (!WaitFor([this] { return rx.FT() == ostry::Wide; })) return false;
+    panel.state.Connected = true;
+    panel.state.RemoteHeld = true;
+    return true;
+}
+
+QStringList MemoryRig::LinesOf(const std::function<void()>& action) {
+    sim.clearReceivedLines();
+    action();
+    rx.Dump(999); // "J1999": the receiver ignores channel 999; it marks the end
+    if (!WaitFor([this] { return sim.receivedLines().contains(QStringLiteral("J1999")); }, 30000))
+        return {QStringLiteral("<marker never arrived>")};
+    QStringList got = sim.receivedLines();
+    got.removeAll(QStringLiteral("J1999"));
+    // The driver's polls are not what the tests look at.
+    got.removeAll(QStringLiteral("W"));
+    got.removeAll(QStringLiteral("M"));
+    got.removeAll(QStringLiteral("Q"));
+    got.removeAll(QStringLiteral("N"));
+    sim.clearReceivedLines();
+    return got;
+}
+
+bool MemoryRig::WaitFor(const std::function<bool()>& cond, int timeoutMs) {
+    return QTest::qWaitFor(cond, timeoutMs);
+}

@@ -1,0 +1,117 @@
+#pragma once
+
+// The memory room's test rig: the simulated receiver on a pseudo-terminal, the real driver
+// connected to it, a panel that forwards the panel procedures to the driver and records what the
+// indicator showed, a host that answers the dialogs from a script, and the tables.
+
+#include "core/panel.h"
+#include "memory/memory_commands.h"
+#include "memory/memory_host.h"
+#include "memory/memory_table.h"
+#include "memory/quick_filters.h"
+#include "settings/settings.h"
+
+#include <nrd535sim/simulator.h>
+#include <ostry/nrd535.h>
+
+#include <QStringList>
+#include <QTemporaryDir>
+#include <functional>
+#include <memory>
+
+// Forwards TuneTo/ShowMode/ShowFilter/ShowAgc to the driver, keeps the indicator's texts and
+// counts beeps.
+class RigPanel : public Panel {
+public:
+    explicit RigPanel(Nrd535& rx) : rx_(rx) {}
+
+    const ProgramState& State() const override { return state; }
+    void TuneTo(double hz, bool setReceiver, bool, bool) override;
+    void ShowMode(int code, bool apply) override;
+    void ShowFilter(int code, bool apply) override;
+    void ShowAgc(int code, bool apply) override;
+    void ShowNoiseBlanker(int code, bool apply) override {
+        if (apply) rx_.NB(qint16(code));
+    }
+    void ShowRecordNumber(const QString& t, const QString& n) override {
+        tag = t;
+        number = n;
+    }
+    void ShowRecordCaption(double hz, const QString& comment, bool visible) override {
+        captionHz = hz;
+        captionComment = comment;
+        captionVisible = visible;
+    }
+    void ClearChannelLabels() override {
+        tag.clear();
+        number.clear();
+        captionVisible = false;
+    }
+    void SetSourceTip(const QString& t) override { tip = t; }
+    int CommentWidth() const override { return 200; }
+    void SetPanelLocked(bool locked) override { state.PanelLocked = locked; }
+    void StopScan() override {
+        state.PanelLocked = false;
+        state.Scan = ScanState::Idle;
+    }
+    void WarnBeep() override { ++beeps; }
+
+    ProgramState state;
+    QString tag, number, tip, captionComment;
+    double captionHz = 0;
+    bool captionVisible = false;
+    int beeps = 0;
+    QStringList calls; // "TuneTo 7100000", "ShowFilter 2 apply", ...
+
+private:
+    Nrd535& rx_;
+};
+
+// Answers the dialogs: the next file names to choose, OK or Cancel for messages; records every
+// request.
+class RigHost : public MemoryHost {
+public:
+    void OpenMemoryGrid(MemoryTable& table, int startRow) override;
+    void OpenQuickFilters() override { opened << QStringLiteral("filters"); }
+    void OpenKnownLists() override { opened << QStringLiteral("known"); }
+    QString ChooseLoadFile(const QString&) override { return loadName; }
+    QString ChooseSaveFile(const QString&) override { return saveName; }
+    bool ShowMessage(const QString& prompt, bool, const QString& title) override {
+        messages << title + QStringLiteral(": ") + prompt;
+        return true;
+    }
+
+    QString loadName, saveName;
+    QStringList opened;
+    QStringList messages;
+};
+
+class MemoryRig {
+public:
+    // paced: the simulator sends at its line speed (replies in pieces).
+    explicit MemoryRig(bool paced = false, int baud = 38400);
+    ~MemoryRig();
+
+    // Opens the port, connects, takes the receiver under remote control and waits for the
+    // first status report. False when the simulator did not answer.
+    bool Connect();
+    // Lines the simulator received from now until a marker sent after `action` arrives (the
+    // marker itself left out).
+    QStringList LinesOf(const std::function<void()>& action);
+    // Lets the event loop run until cond holds (at most timeoutMs).
+    static bool WaitFor(const std::function<bool()>& cond, int timeoutMs = 5000);
+
+    QTemporaryDir dir; // also the working directory
+    nrd535sim::Simulator sim;
+    Nrd535 rx;
+    Settings settings;
+    RigPanel panel{rx};
+    RigHost host;
+    ChannelTable channels;
+    QuickMemory quick{settings.MEM_Inf};
+    QuickFilterTable filters{settings.FLT_Inf};
+    std::unique_ptr<MemoryCommands> memory;
+
+private:
+    QString oldDir_;
+};

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QObject>
+#include <memory>
+
+class ChannelTable;
+class Main;
+class MemoryCommands;
+class MemoryDialogs;
+class MemoryScan;
+class QuickFilterTable;
+class QuickMemory;
+
+// The memory room inside the main window: the tables, the commands with their windows and the
+// two memory scans, owned by the window (a child object found with Main::findChild).
+class MemoryRoom : public QObject {
+    Q_OBJECT
+public:
+    explicit MemoryRoom(Main& main);
+    ~MemoryRoom() override;
+
+    ChannelTable& Channels() const { return *channels_; }
+    QuickMemory& Quick() const { return *quick_; }
+    QuickFilterTable& Filters() const { return *filters_; }
+    MemoryCommands& Commands() const { return *commands_; }
+    MemoryDialogs& Dialogs() const { return *dialogs_; }
+    MemoryScan& QuickScan() const { return *quickScan_; }
+    MemoryScan& ChannelScan() const { return *channelScan_; }
+
+private:
+    std::unique_ptr<ChannelTable> channels_;
+    std::unique_ptr<QuickMemory> quick_;
+    std::unique_ptr<QuickFilterTable> filters_;
+    std::unique_ptr<MemoryDialogs> dialogs_;
+    std::unique_ptr<MemoryCommands> commands_;
+    std::unique_ptr<MemoryScan> quickScan_;
+    std::unique_ptr<MemoryScan> channelScan_;
+};
+
+// Builds the memory room into the window: the "F", "*", "C" and "K" commands, the quick-memory
+// and channel scans, the receiver's channel reports, "default.mem" and the quick memories and
+// filters at start, the save question and the quick memories at the end.
+MemoryRoom& WireMemory(Main& main);
