@@ -96,6 +96,9 @@ public:
     bool PortOpened() const;
     bool Connected() const;
     bool DumpBusy() const;
+    // S-meter replies received so far (an unchanged reading counts too; IsModSM does not
+    // see those).
+    quint32 SMReplies() const;
     // True after the device vanished under an open port (adapter unplugged, pty closed); the
     // port has then been closed. Cleared by the next successful fOpen.
     bool deviceLost() const;
