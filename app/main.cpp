@@ -1,7 +1,7 @@
 // kelvane: remote control of the NRD-535 receiver. Parses the command line, opens the settings
 // hive and hands over to the main window, whose Load() does the start-up work.
-#include "ui/main_window.h"
 #include "settings/registry.h"
+#include "ui/main_window.h"
 
 #include <nrd535sim/simulator.h>
 #include <ostry/nrd535.h>
@@ -106,6 +106,19 @@ int main(int argc, char** argv) {
     QApplication::setOrganizationName(QStringLiteral("Dunmore Software"));
 
     QStringList args = QApplication::arguments();
+    // The last port mapped for this run is the one the port dialog offers first.
+    int preferredPort = -1;
+    for (qsizetype i = 1; i < args.size(); ++i) {
+        QString mapping;
+        if (args[i] == QLatin1String("--port") && i + 1 < args.size())
+            mapping = args[i + 1];
+        else if (args[i].startsWith(QLatin1String("--port=")))
+            mapping = args[i].mid(7);
+        int n = 0;
+        QString device;
+        if (!mapping.isEmpty() && ostry::parsePortMapping(mapping, &n, &device, nullptr))
+            preferredPort = n;
+    }
     QString portError;
     if (!ostry::applyPortOptions(args, &portError)) {
         print(stderr, QStringLiteral("kelvane: %1\n").arg(portError));
@@ -177,6 +190,7 @@ int main(int argc, char** argv) {
 
     Main window(reg);
     if (simulate) window.ForcedPort = SimulatedPort;
+    window.PreferredPort = preferredPort;
     if (!window.Load()) return 0;
     window.show();
     closeOnStopSignals(&window);

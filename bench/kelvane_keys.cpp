@@ -41,7 +41,7 @@ void Press(Main& m, int key, const QString& text = QString()) {
 bool Hold(KelvaneFixture& fx) {
     Press(*fx.main, Qt::Key_U, QStringLiteral("u"));
     fx.clearLines();
-    return fx.main->RemoteHeld;
+    return fx.main->State().RemoteHeld;
 }
 
 void Percentiles(benchmark::State& state, std::vector<double> us) {

@@ -5,8 +5,8 @@
 
 #include "input/keys.h"
 #include "input/keys_table.h"
-#include "ui/minihelp.h"
 #include "scan/scan_engine.h"
+#include "ui/minihelp.h"
 
 #include <QClipboard>
 #include <QWheelEvent>
@@ -148,14 +148,14 @@ void TestKeys::refused() {
     if (locked) fx.main->SetPanelLocked(true);
     const double before = fx.main->receiver().Fr();
     const int beepsBefore = fx.main->BeepCount;
-    const int stateBefore = fx.main->ScanState;
+    const int stateBefore = int(fx.main->State().Scan);
 
     QCOMPARE(Type(fx, keys), QStringList{});
     QCOMPARE(fx.main->BeepCount - beepsBefore, beeps);
     QCOMPARE(fx.main->receiver().Fr(), before);
-    QCOMPARE(fx.main->ScanState, stateBefore);
-    QCOMPARE(fx.main->RemoteHeld, held);
-    QCOMPARE(fx.main->PanelLocked, locked);
+    QCOMPARE(int(fx.main->State().Scan), stateBefore);
+    QCOMPARE(fx.main->State().RemoteHeld, held);
+    QCOMPARE(fx.main->State().PanelLocked, locked);
 }
 
 void TestKeys::stepEntry() {
@@ -166,7 +166,7 @@ void TestKeys::stepEntry() {
 
     // A typed number before an arrow is the local step in hertz; it does not tune.
     QCOMPARE(Type(fx, "2500{Right}"), QStringList{});
-    QCOMPARE(fx.main->TuningStep, 2500.0);
+    QCOMPARE(fx.main->TuningStep(), 2500.0);
     QCOMPARE(fx.main->STP[0]->text(), QStringLiteral("2500"));
     QVERIFY(fx.main->keys().Entry().Empty());
     QCOMPARE(Type(fx, "{Right}{Left}{Left}"), (QStringList{"F09412500", "F09410000", "F09407500"}));
@@ -174,7 +174,7 @@ void TestKeys::stepEntry() {
     const int beeps = fx.main->BeepCount;
     QCOMPARE(Type(fx, "0{Left}"), QStringList{});
     QCOMPARE(fx.main->BeepCount, beeps + 1);
-    QCOMPARE(fx.main->TuningStep, 2500.0);
+    QCOMPARE(fx.main->TuningStep(), 2500.0);
 }
 
 void TestKeys::quickStoreReturnsOnlyTheFrequency() {
@@ -277,29 +277,29 @@ void TestKeys::digitBoxes() {
     Main& m = *fx.main;
 
     // Box 4 is the kilohertz digit of eight.
-    KelvaneFixture::click(m.FrqDigit[4]);
-    QTRY_VERIFY(fx.main->keys().DigitEditing());
-    QCOMPARE(fx.main->keys().DigitIndex(), 4);
+    KelvaneFixture::click(m.digits().Box(4));
+    QTRY_VERIFY(fx.main->digits().Editing());
+    QCOMPARE(fx.main->digits().EditIndex(), 4);
     QCOMPARE(Type(fx, "{Up}"), QStringList{"F09411000"});
     QCOMPARE(Type(fx, "{K-+}{K--}{Down}"), (QStringList{"F09412000", "F09411000", "F09410000"}));
     // A digit replaces the box and moves on; nothing tunes before Enter.
     QCOMPARE(Type(fx, "73"), QStringList{});
-    QCOMPARE(m.FrqDigit[4]->text(), QStringLiteral("7"));
-    QCOMPARE(m.FrqDigit[5]->text(), QStringLiteral("3"));
-    QCOMPARE(m.focusWidget(), m.FrqDigit[6]);
+    QCOMPARE(m.digits().Box(4)->text(), QStringLiteral("7"));
+    QCOMPARE(m.digits().Box(5)->text(), QStringLiteral("3"));
+    QCOMPARE(m.focusWidget(), m.digits().Box(6));
     QCOMPARE(Type(fx, "{Enter}"), QStringList{"F09417300"});
     // Left and Right move between boxes with wrap; Backspace moves back.
-    KelvaneFixture::click(m.FrqDigit[0]);
+    KelvaneFixture::click(m.digits().Box(0));
     Type(fx, "{Left}");
-    QCOMPARE(m.focusWidget(), m.FrqDigit[7]);
+    QCOMPARE(m.focusWidget(), m.digits().Box(7));
     Type(fx, "{Right}{Right}");
-    QCOMPARE(m.focusWidget(), m.FrqDigit[1]);
+    QCOMPARE(m.focusWidget(), m.digits().Box(1));
     Type(fx, "{BS}");
-    QCOMPARE(m.focusWidget(), m.FrqDigit[0]);
+    QCOMPARE(m.focusWidget(), m.digits().Box(0));
     // Esc ends digit editing as the window's Esc does.
     Type(fx, "{Esc}");
-    QVERIFY(!fx.main->keys().DigitEditing());
-    QCOMPARE(m.FrqDigit[4]->text(), QStringLiteral("7"));
+    QVERIFY(!fx.main->digits().Editing());
+    QCOMPARE(m.digits().Box(4)->text(), QStringLiteral("7"));
 }
 
 static void Wheel(QWidget* w, int delta, Qt::MouseButtons buttons) {
@@ -339,8 +339,8 @@ void TestKeys::wheel() {
     KelvaneFixture fx(options);
     QVERIFY(Ready(fx, 9410000));
     if (onDigit) {
-        KelvaneFixture::click(fx.main->FrqDigit[4]);
-        QTRY_VERIFY(fx.main->keys().DigitEditing());
+        KelvaneFixture::click(fx.main->digits().Box(4));
+        QTRY_VERIFY(fx.main->digits().Editing());
     }
 
     QStringList got;
@@ -353,10 +353,10 @@ void TestKeys::wheel() {
     }
     Settle(fx, &got);
     QCOMPARE(got, lines);
-    QCOMPARE(fx.main->ScanState, scanState);
+    QCOMPARE(int(fx.main->State().Scan), scanState);
     if (scanState == 12) {
         QVERIFY(fx.main->scan().StepUp());
-        QVERIFY(!fx.main->PanelLocked); // the stepping scan leaves the panel free
+        QVERIFY(!fx.main->State().PanelLocked); // the stepping scan leaves the panel free
     }
 }
 
@@ -411,8 +411,8 @@ void TestKeys::pendingLetterIndicator() {
     QCOMPARE(colour(), peach);
     QVERIFY(fx.main->CmdBox->isHidden());
     // The digits show the typed value (kHz) without tuning.
-    QCOMPARE(fx.main->FrqDigit[4]->text(), QStringLiteral("7"));
-    QCOMPARE(fx.main->FrqDigit[1]->text(), QStringLiteral("0"));
+    QCOMPARE(fx.main->digits().Box(4)->text(), QStringLiteral("7"));
+    QCOMPARE(fx.main->digits().Box(1)->text(), QStringLiteral("0"));
     Type(fx, "{Esc}");
     QVERIFY(colour() != peach);
 }
@@ -423,10 +423,10 @@ void TestKeys::lockAndUnlock() {
     KelvaneFixture fx(options);
     QVERIFY(Ready(fx, 9410000, false));
     QCOMPARE(Type(fx, "U"), QStringList{"H1"});
-    QVERIFY(fx.main->RemoteHeld);
+    QVERIFY(fx.main->State().RemoteHeld);
     QVERIFY(fx.main->FT->isEnabled());
     QCOMPARE(Type(fx, "l"), QStringList{"H0"});
-    QVERIFY(!fx.main->RemoteHeld);
+    QVERIFY(!fx.main->State().RemoteHeld);
     QVERIFY(!fx.main->FT->isEnabled());
 }
 
@@ -438,12 +438,12 @@ void TestKeys::helpWindow() {
     KelvaneFixture fx(options);
     QVERIFY(Ready(fx, 9410000, false));
     Type(fx, "{S-F1}");
-    QVERIFY(!fx.main->keys().Help().isVisible());
+    QVERIFY(!fx.main->Help().isVisible());
     Type(fx, "{F1}");
-    MiniHelp& help = fx.main->keys().Help();
+    MiniHelp& help = fx.main->Help();
     QVERIFY(help.isVisible());
     QCOMPARE(help.windowTitle(), fx.main->ProgramTitle + QStringLiteral(" Keys      "));
-    QCOMPARE(help.pos(), QPoint(TwipsToPixels(1440, &help), TwipsToPixels(2880, &help)));
+    QCOMPARE(help.pos(), QPoint(TwipsToPixels(1440), TwipsToPixels(2880)));
     // The keys go back to the main window.
     QCOMPARE(fx.main->focusWidget(), fx.main->Dummy);
     // It lists the commands that work, and only those.

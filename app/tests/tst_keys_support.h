@@ -3,7 +3,10 @@
 // Helpers shared by the key and scan tests: key scripts typed into the real window, and waits
 // that let the simulated receiver report before the next key.
 
+#include "core/tuner.h"
+#include "core/units.h"
 #include "fixture.h"
+#include "ui/frequency_digits.h"
 
 #include <ostry/nrd535.h>
 
@@ -42,7 +45,7 @@ inline bool Ready(KelvaneFixture& fx, qint64 hz, bool held = true);
 // Takes the receiver under remote control with the "U" key.
 inline bool Hold(KelvaneFixture& fx) {
     QTest::keyClick(fx.main->Dummy, 'u');
-    const bool ok = KelvaneFixture::waitFor([&] { return fx.main->RemoteHeld; });
+    const bool ok = KelvaneFixture::waitFor([&] { return fx.main->State().RemoteHeld; });
     fx.clearLines();
     return ok;
 }

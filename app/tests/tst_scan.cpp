@@ -108,8 +108,8 @@ void TestScan::firstStepsAndWrap() {
     const int beeps = fx.main->BeepCount;
 
     QCOMPARE(Type(fx, keys), QStringList{});
-    QCOMPARE(fx.main->ScanState, state);
-    QCOMPARE(fx.main->PanelLocked, state != 12);
+    QCOMPARE(int(fx.main->State().Scan), state);
+    QCOMPARE(fx.main->State().PanelLocked, state != 12);
     QCOMPARE(TuneLines(Ticks(fx, int(lines.size()))), lines);
     QCOMPARE(fx.main->BeepCount, beeps);
     if (state == 5) {
@@ -158,6 +158,8 @@ void TestScan::stepsAheadOfReports() {
     for (int i = 0; i < 10; ++i) {
         fx.tick();
         QVERIFY(KelvaneFixture::waitFor([&] { return fx.main->EventCount > 0; }));
+        // Ticks come 100 ms apart: each step has the line to itself.
+        QVERIFY(KelvaneFixture::waitFor([&] { return !fx.main->tuner().Pending(); }));
     }
     QStringList expected;
     for (int i = 1; i <= 10; ++i)
@@ -173,18 +175,18 @@ void TestScan::escStopsAndRestores() {
     Main& m = *fx.main;
     Type(fx, "SB");
     QVERIFY(!m.FT->isEnabled());
-    QVERIFY(!m.FrqDigit[0]->isEnabled());
+    QVERIFY(!m.digits().Box(0)->isEnabled());
     QCOMPARE(TuneLines(Ticks(fx, 1)), QStringList{"F09415000"});
 
     Type(fx, "{Esc}");
-    QCOMPARE(m.ScanState, 0);
-    QVERIFY(!m.PanelLocked);
-    QVERIFY(m.BandDefaults);
+    QCOMPARE(int(m.State().Scan), 0);
+    QVERIFY(!m.State().PanelLocked);
+    QVERIFY(m.tuner().BandDefaults);
     for (QWidget* w :
-         std::initializer_list<QWidget*>{m.FT, m.AG, m.NB, m.AT, m.Scan, m.FrqDigit[0]})
+         std::initializer_list<QWidget*>{m.FT, m.AG, m.NB, m.AT, m.Scan, m.digits().Box(0)})
         QVERIFY(w->isEnabled());
     QString digits;
-    for (QLineEdit* d : m.FrqDigit) digits += d->text();
+    for (int i = 0; i < FrequencyDigits::Count; ++i) digits += m.digits().Box(i)->text();
     QCOMPARE(digits, QStringLiteral("09415000"));
     QCOMPARE(TuneLines(Ticks(fx, 3)), QStringList{});
     // The keys work again.
@@ -195,36 +197,38 @@ void TestScan::refusedStarts_data() {
     QTest::addColumn<QString>("keys");
     QTest::addColumn<int>("state");
     QTest::addColumn<int>("beeps");
+    QTest::addColumn<int>("mode");
 
-    // A running scan is not replaced; scans whose records do not exist yet are refused. The
-    // arrows are navigation keys: while the panel is locked they do nothing, quietly.
-    QTest::newRow("while one runs") << "SBS1" << 3 << 1;
-    QTest::newRow("stepping while a scan runs") << "SB{SCA-Left}" << 3 << 0;
-    QTest::newRow("database") << "SD" << 0 << 1;
-    QTest::newRow("channels") << "SC" << 0 << 1;
-    QTest::newRow("quick memories") << "S*" << 0 << 1;
-    QTest::newRow("pad") << "SP" << 0 << 1;
-    QTest::newRow("file") << "SN" << 0 << 1;
-    QTest::newRow("new file") << "SF" << 0 << 1;
+    // A running scan is not replaced, but the choice is kept for the Scan button; scans without
+    // a record source are refused. The arrows are navigation keys: while the panel is locked
+    // they do nothing, quietly.
+    QTest::newRow("while one runs") << "SBS1" << 3 << 1 << 0;
+    QTest::newRow("stepping while a scan runs") << "SB{SCA-Left}" << 3 << 0 << 2;
+    QTest::newRow("database") << "SD" << 0 << 1 << 4;
+    QTest::newRow("channels") << "SC" << 0 << 1 << 5;
+    QTest::newRow("quick memories") << "S*" << 0 << 1 << 6;
+    QTest::newRow("pad") << "SP" << 0 << 1 << 7;
+    QTest::newRow("file") << "SN" << 0 << 1 << 8;
+    QTest::newRow("new file") << "SF" << 0 << 1 << 8;
 }
 
 void TestScan::refusedStarts() {
     QFETCH(QString, keys);
     QFETCH(int, state);
     QFETCH(int, beeps);
+    QFETCH(int, mode);
 
     KelvaneFixture::Options options;
     options.hiveLines = NoBandDefaults() << Dword("SCN_Delay", 1);
     KelvaneFixture fx(options);
     QVERIFY(ScanReady(fx, 9410000));
-    const int mode = state ? 2 : fx.main->settings.SCN_Mode;
     const int beepsBefore = fx.main->BeepCount;
 
     QCOMPARE(Type(fx, keys), QStringList{});
     QCOMPARE(fx.main->BeepCount - beepsBefore, beeps);
-    QCOMPARE(fx.main->ScanState, state);
+    QCOMPARE(int(fx.main->State().Scan), state);
     QCOMPARE(fx.main->settings.SCN_Mode, mode);
-    QCOMPARE(fx.main->PanelLocked, state != 0);
+    QCOMPARE(fx.main->State().PanelLocked, state != 0);
 }
 
 void TestScan::stopsWithBeep_data() {
@@ -246,12 +250,12 @@ void TestScan::stopsWithBeep() {
     KelvaneFixture fx(options);
     QVERIFY(ScanReady(fx, 9410000));
     Type(fx, keys);
-    QVERIFY(fx.main->ScanState != 0);
+    QVERIFY(int(fx.main->State().Scan) != 0);
     const int beeps = fx.main->BeepCount;
 
     QCOMPARE(TuneLines(Ticks(fx, 1)), QStringList{});
-    QCOMPARE(fx.main->ScanState, 0);
-    QVERIFY(!fx.main->PanelLocked);
+    QCOMPARE(int(fx.main->State().Scan), 0);
+    QVERIFY(!fx.main->State().PanelLocked);
     QCOMPARE(fx.main->BeepCount, beeps + 1);
 }
 
@@ -263,7 +267,7 @@ void TestScan::scanButtonRepeatsChoice() {
     Type(fx, "SB{Esc}");
     QCOMPARE(fx.main->settings.SCN_Mode, 2);
     KelvaneFixture::click(fx.main->Scan);
-    QCOMPARE(fx.main->ScanState, 3);
+    QCOMPARE(int(fx.main->State().Scan), 3);
     QCOMPARE(TuneLines(Ticks(fx, 1)), QStringList{"F09415000"});
 }
 
@@ -278,7 +282,7 @@ void TestScan::agcWhileScanning() {
     Type(fx, "SB");
     QCOMPARE(Type(fx, "AF"), QStringList{"G1"});
     QCOMPARE(Type(fx, "AS"), QStringList{"G0"});
-    QCOMPARE(fx.main->ScanState, 3);
+    QCOMPARE(int(fx.main->State().Scan), 3);
 }
 
 void TestScan::bandTracking() {
@@ -303,7 +307,7 @@ void TestScan::bandTracking() {
     QCOMPARE(changes(2), (QStringList{"H1", "D2", "B1", "W2200", "H0"}));
     QVERIFY(fx.main->Band->text().startsWith(QStringLiteral("HAM")));
     QCOMPARE(fx.main->STP[1]->text(), QStringLiteral("1000"));
-    QVERIFY(!fx.main->RemoteHeld);
+    QVERIFY(!fx.main->State().RemoteHeld);
     QCOMPARE(changes(4), QStringList{});
 }
 

@@ -1,7 +1,7 @@
 // Start-up, shutdown and the link: the port dialog, settings written at shutdown and read back
 // by a second start, a receiver switched off and on, an adapter unplugged and plugged back.
-#include "ui/comopt.h"
 #include "fixture.h"
+#include "ui/comopt.h"
 
 #include <fennick/freqs.h>
 #include <ostry/nrd535.h>
@@ -61,7 +61,7 @@ private slots:
         // unconnected start, then start again with it.
         KelvaneFixture f(o);
         QCOMPARE(f.portDialogShown, 1);
-        QVERIFY(!f.main || !f.main->Connected);
+        QVERIFY(!f.main || !f.main->State().Connected);
         QVERIFY(!QFile::exists(f.settingsPath())); // ended without writing anything
 
         f.portDialog = answer;
@@ -221,13 +221,13 @@ private slots:
         QVERIFY(f.ok());
         Main& m = *f.main;
         KelvaneFixture::click(m.LockImg[0]); // held: a reconnection releases the hold
-        QVERIFY(m.RemoteHeld);
+        QVERIFY(m.State().RemoteHeld);
         f.tick(2);
         f.sim.setPowered(false);
         // Let the last replies in flight arrive; from here on the receiver says nothing.
         QTest::qWait(100);
         int ticks = 0;
-        while (m.Connected && ticks < 10) {
+        while (m.State().Connected && ticks < 10) {
             f.tick();
             ++ticks;
         }
@@ -238,9 +238,9 @@ private slots:
         f.sim.setPowered(true);
         f.sim.setIdent("535D ROM 2.11");
         f.tick();
-        QVERIFY(m.Connected);
+        QVERIFY(m.State().Connected);
         QVERIFY(!m.Mask->isVisible());
-        QVERIFY(!m.RemoteHeld);
+        QVERIFY(!m.State().RemoteHeld);
         QVERIFY(!m.receiver().Hook());
         QCOMPARE(m.windowTitle(),
                  QStringLiteral("Kelvan 0.1.0 - Receiver Module [NRD535D Rev. 535D ROM 2.11]"));
@@ -253,24 +253,24 @@ private slots:
         QVERIFY(f.ok());
         Main& m = *f.main;
         KelvaneFixture::click(m.LockImg[0]);
-        QVERIFY(m.RemoteHeld);
+        QVERIFY(m.State().RemoteHeld);
         f.clearLines();
 
         f.portDialog = [](Main&) {}; // Cancel
         KelvaneFixture::click(m.Options);
         QCOMPARE(f.portDialogShown, 1);
-        QVERIFY(m.Connected);
+        QVERIFY(m.State().Connected);
         QCOMPARE(f.takeLines(), QStringList());
 
         f.portDialog = [](Main& w) { w.settings.COM_Speed = QStringLiteral("9600"); };
         KelvaneFixture::click(m.Options);
-        QVERIFY(!m.Connected);
+        QVERIFY(!m.State().Connected);
         QVERIFY(m.Mask->isVisible());
-        QVERIFY(!m.RemoteHeld);
+        QVERIFY(!m.State().RemoteHeld);
         QCOMPARE(m.receiver().Baud(), QStringLiteral("9600"));
         QCOMPARE(f.takeLines().mid(0, 2), QStringList({"I0", "H0"}));
         f.tick();
-        QVERIFY(m.Connected);
+        QVERIFY(m.State().Connected);
         QVERIFY(!m.Mask->isVisible());
     }
 
@@ -312,14 +312,14 @@ private slots:
         Main& m = *f.main;
         m.Phase = phase;
         m.Tick();
-        QVERIFY(m.Connected);
+        QVERIFY(m.State().Connected);
         m.Tick(); // the overdue tick, with no event handled in between
-        QVERIFY(m.Connected);
+        QVERIFY(m.State().Connected);
         for (int i = 0; i < 6; ++i) { // then a tick every 100 ms, as the timer runs
             QTest::qWait(100);
             f.tick();
         }
-        QVERIFY(m.Connected);
+        QVERIFY(m.State().Connected);
         QVERIFY(!m.Mask->isVisible());
         const QStringList lines = f.takeLines();
         QVERIFY2(!lines.contains(QStringLiteral("I0")), qPrintable(lines.join(QLatin1Char(' '))));
@@ -332,7 +332,7 @@ private slots:
         Main& m = *f.main;
         const QString device = f.sim.path();
         f.sim.stop(); // the device node disappears: an unplugged adapter
-        QTRY_VERIFY(!m.Connected);
+        QTRY_VERIFY(!m.State().Connected);
         QVERIFY(m.Mask->isVisible());
         QVERIFY(!m.LinkLostMessage().isEmpty());
         QVERIFY(m.LinkLostMessage().contains(device));
@@ -349,8 +349,8 @@ private slots:
 
         // The adapter comes back under the same name.
         QVERIFY(f.sim.start(device));
-        for (int i = 0; i < 40 && !m.Connected; ++i) f.tick();
-        QVERIFY(m.Connected);
+        for (int i = 0; i < 40 && !m.State().Connected; ++i) f.tick();
+        QVERIFY(m.State().Connected);
         QVERIFY(!m.Mask->isVisible());
         QTRY_VERIFY(m.LinkLostMessage().isEmpty()); // closed on reconnection
     }

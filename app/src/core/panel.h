@@ -20,6 +20,7 @@ public:
     virtual void ShowMode(int code, bool apply) = 0;
     virtual void ShowFilter(int code, bool apply) = 0;
     virtual void ShowAgc(int code, bool apply) = 0;
+    virtual void ShowNoiseBlanker(int code, bool apply) = 0;
 
     // The record indicator: LblCHN shows the source tag ("Ch", "M", "Sp", "Lg", "Kf"), CHN the
     // number text ("000").
@@ -40,4 +41,40 @@ public:
     virtual void StopScan() = 0;
     // One beep when "WIN_Beep" is set; every refused key or action uses it.
     virtual void WarnBeep() = 0;
+};
+
+// The key commands and the scans need a little more of the panel than the rooms do.
+class PanelHost : public Panel {
+public:
+    // The band label: the name, light orange when flagged, light cyan otherwise.
+    virtual void ShowBand(const QString& name, bool flagged) = 0;
+    // The band plan's step of the band entered, hertz (the second step label).
+    virtual void ShowBandStep(int hz) = 0;
+    // A known station's position: CHN "00-000", LblCHN "Kf".
+    virtual void ShowKnownPosition(int list, int position) = 0;
+    // The frequency digits show hz without tuning (a typed entry).
+    virtual void ShowDigits(double hz) = 0;
+    // The keyboard indicator: a command or entry pending, or ready/not ready for keys.
+    enum class Indicator { Pending, Idle };
+    virtual void ShowIndicator(Indicator indicator) = 0;
+
+    // Hold or release the receiver (the lock picture and the L/U keys).
+    virtual void SetLinkHeld(bool held) = 0;
+    virtual void SetScanState(ScanState state) = 0;
+    // Band tracking pauses while a key or click changes the band.
+    virtual void SetPolling(bool polling) = 0;
+
+    virtual double TuningStep() const = 0;
+    virtual void SetTuningStep(double hz) = 0;
+    // The filter button cycles on from this position.
+    virtual void SetFilterPosition(int position) = 0;
+
+    // The panel's own clicks, as a left click with these modifiers would do them.
+    virtual void ClickRegion() = 0;
+    virtual void ClickSMeter(bool shift) = 0;
+    // Shows or hides the spectrum; false when it cannot show.
+    virtual bool ToggleSpectrum() = 0;
+    virtual void ShowHelp() = 0;
+    // Gives the keyboard focus back to the panel.
+    virtual void FocusPanel() = 0;
 };

@@ -18,12 +18,10 @@ enum class ScanState {
 };
 
 // The two procedures that pace themselves from S-meter replies.
-constexpr bool IsSMeterProcedure(ScanState s)
-{
+constexpr bool IsSMeterProcedure(ScanState s) {
     return s == ScanState::NoiseMeasure || s == ScanState::ActiveSearch;
 }
 // Scans stepped by the update timer every "SCN_Delay" ticks.
-constexpr bool IsTimedScan(ScanState s)
-{
+constexpr bool IsTimedScan(ScanState s) {
     return static_cast<int>(s) >= static_cast<int>(ScanState::Band);
 }

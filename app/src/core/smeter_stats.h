@@ -17,14 +17,12 @@ struct SMeterStats {
     int PreviousMean = 255;
     std::array<int, RingLength> Ring{};
 
-    void Reset(int threshold)
-    {
+    void Reset(int threshold) {
         *this = SMeterStats{};
         Highest = threshold;
     }
 
-    void Add(int value, int threshold)
-    {
+    void Add(int value, int threshold) {
         Ring[size_t(Index)] = value;
         PreviousMean = Mean;
         if (value > threshold && value > Highest) Highest = value;

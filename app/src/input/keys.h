@@ -2,66 +2,74 @@
 
 #include "input/keys_entry.h"
 
-#include <QObject>
-#include <QPointer>
+#include <QChar>
+#include <QString>
 #include <Qt>
+#include <functional>
 
-class Main;
-class MiniHelp;
-class QKeyEvent;
-class QWheelEvent;
-class QMouseEvent;
-class QWidget;
+class Nrd535;
+class Freqs;
+class Settings;
+class Tuner;
+class PanelHost;
+class ScanEngine;
 struct CommandRow;
 
-// Keyboard, wheel and clipboard commands of the main window. It filters the events of every
-// widget of the main window, so it sees keys before the focused control (the hidden entry box
-// or a digit box) does, and the wheel and right-button presses wherever they land.
-class KeyCommands : public QObject {
-    Q_OBJECT
-public:
-    explicit KeyCommands(Main& main);
-    ~KeyCommands() override;
+// Keys whose features live in rooms of their own. A handler left empty refuses its key with
+// the beep, so a key never does half of something.
+struct KeyFeatures {
+    // The second character of an "F", "*", "C" or "K" command, with the typed entry (kHz text).
+    std::function<void(QChar second, const QString& entry)> QuickFilter;
+    std::function<void(QChar second, const QString& entry)> QuickMemory;
+    std::function<void(QChar second, const QString& entry)> Channel;
+    std::function<void(QChar second)> KnownList;
+    // Space: append the receiver's frequency to the scratch pad.
+    std::function<void()> PadAppend;
+    // "<" and ">": the previous or next record of the running pad or file scan.
+    std::function<void(bool next)> RecordMove;
+    // Page Up / Page Down: the activity search upwards or downwards.
+    std::function<void(bool up)> ActiveSearch;
+    // Esc while the noise survey or the activity search runs.
+    std::function<void()> NoiseCancel;
+    std::function<void()> ActiveCancel;
+};
 
-    // The window's key handlers (also reachable without a display). Each returns true when it
-    // took the key; a refused key beeps.
-    bool KeyDown(int key, Qt::KeyboardModifiers modifiers);
+// Keyboard, wheel and clipboard commands of the main window, as plain logic: the window turns
+// its Qt events into these calls, and everything they do goes through the panel, the tuner and
+// the scan engine.
+class KeyCommands {
+public:
+    KeyCommands(PanelHost& panel, Tuner& tuner, ScanEngine& scan, Nrd535& rx, Freqs& freqs,
+                Settings& settings);
+
+    KeyFeatures Features;
+
+    // Each returns true when it took the key; a refused key beeps. middle is true while the
+    // middle mouse button is held (the wheel then starts the stepping scan).
+    bool KeyDown(int key, Qt::KeyboardModifiers modifiers, bool middle = false);
     bool KeyPress(int key, const QString& text, Qt::KeyboardModifiers modifiers);
-    // One notch of the wheel; middle is true while the middle button is held.
+    // One notch of the wheel outside the digit boxes.
     void Wheel(bool forward, bool middle);
     // Right button on the window: tune to the clipboard's frequency when it holds text.
     void RightClick();
+    // Enter on the displayed (digit boxes) frequency.
+    void Enter(double displayed);
 
-    // Leaves digit editing and forgets the pending command, the typed entry and the step entry;
-    // the background click and Esc use it.
+    // Forgets the pending command and the typed entry (the background click and Esc).
     void ClearEntry();
-    void EndDigitEditing();
 
     QChar PendingCommand() const { return pending_; }
     const TypedEntry& Entry() const { return entry_; }
-    bool DigitEditing() const { return digitEditing_; }
-    int DigitIndex() const { return digitIndex_; }
     double QuickStore() const { return quickStore_; }
-    // The key-help window (created hidden on first use).
-    MiniHelp& Help();
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    bool keyEvent(QKeyEvent* event);
-    bool keyDown(int key, Qt::KeyboardModifiers modifiers, bool middle);
-    bool digitKey(int box, QKeyEvent* event);
-    void wheelEvent(QWheelEvent* event);
     void escape();
-    void enter(double displayed);
     void dispatch(QChar second);
     void runCommand(const CommandRow& row);
-    void typed(QChar c);
+    bool feature(const std::function<void()>& run);
     bool navigationAllowed() const;
     void moveBand(bool up);
     void moveKnown(bool up);
-    void toggleSpectrum();
     void paste();
     void copy();
     void tune(double hz);
@@ -69,18 +77,14 @@ private:
     void repaintFromReceiver();
     void paintIndicator();
     void setPending(QChar c);
-    void showHelp();
-    void clickLabel(QWidget* label, Qt::KeyboardModifiers modifiers);
-    int digitBoxOf(const QObject* object) const;
-    double digitsValue() const;
-    void focusDigit(int index);
 
-    Main& main_;
+    PanelHost& panel_;
+    Tuner& tuner_;
+    ScanEngine& scan_;
+    Nrd535& rx_;
+    Freqs& freqs_;
+    Settings& settings_;
     QChar pending_;
     TypedEntry entry_;
-    bool digitEditing_ = false;
-    int digitIndex_ = -1;
     double quickStore_ = 0;
-    int wheelRest_ = 0;       // eighths of a degree not yet turned into a notch
-    QPointer<MiniHelp> help_; // created on first use, a window of its own
 };

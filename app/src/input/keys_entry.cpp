@@ -3,12 +3,6 @@
 #include <algorithm>
 #include <cmath>
 
-double WrapRange(double hz) {
-    if (hz < MinTuneHz) return MaxTuneHz;
-    if (hz > MaxTuneHz) return MinTuneHz;
-    return hz;
-}
-
 bool AllModifiers(Qt::KeyboardModifiers modifiers) {
     const auto all = Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier;
     return (modifiers & all) == all;

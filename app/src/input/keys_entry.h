@@ -1,15 +1,14 @@
 #pragma once
 
+#include "core/units.h"
+
 #include <QString>
 #include <Qt>
 #include <optional>
 
 // The tuning range of the main program, hertz.
-inline constexpr double MinTuneHz = 1000;
-inline constexpr double MaxTuneHz = 29999999;
-
-// A result below the range becomes its top and one above becomes its bottom.
-double WrapRange(double hz);
+inline constexpr double MinTuneHz = FrqMin;
+inline constexpr double MaxTuneHz = FrqMax;
 
 // Factor applied to the band-plan step by Up and Down for the held modifiers.
 double ModifierFactor(Qt::KeyboardModifiers modifiers);

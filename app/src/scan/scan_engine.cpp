@@ -1,123 +1,123 @@
 #include "scan/scan_engine.h"
-#include "ui/panel_colours.h"
 
-#include "input/keys_entry.h"
-#include "ui/main_window.h"
+#include "core/panel.h"
+#include "core/tuner.h"
+#include "core/units.h"
+#include "scan/record_source.h"
+#include "settings/settings.h"
 
 #include <fennick/freqs.h>
 #include <ostry/nrd535.h>
 
-#include <QLabel>
 #include <algorithm>
 #include <cmath>
 #include <span>
 
-using namespace panel;
-
 namespace {
 
-// Scan states.
-constexpr int StateBand = 3;
-constexpr int StateRange = 4;
-constexpr int StateKnown = 5;
-constexpr int StateMarks = 6;
-constexpr int StateStepping = 12;
-
-// "SCN_Mode" values.
-constexpr int ModeRange = 0;
-constexpr int ModeMarks = 1;
-constexpr int ModeBand = 2;
-constexpr int ModeKnown = 3;
-constexpr int ModeStepping = 255;
+// "SCN_Mode" values and the scans they start.
+struct ModeRow {
+    int mode;
+    ScanState state;
+};
+constexpr ModeRow ScanModes[] = {
+    {0, ScanState::Range},       {1, ScanState::Marks},    {2, ScanState::Band},
+    {3, ScanState::Known},       {4, ScanState::Database}, {5, ScanState::Channels},
+    {6, ScanState::QuickMemory}, {7, ScanState::Pad},      {8, ScanState::File},
+    {255, ScanState::Stepping},
+};
 
 } // namespace
 
-ScanEngine::ScanEngine(Main& main) : main_(main) {
-    forget();
+ScanEngine::ScanEngine(PanelHost& panel, Tuner& tuner, Nrd535& rx, Freqs& freqs, Settings& settings)
+    : panel_(panel), tuner_(tuner), rx_(rx), freqs_(freqs), settings_(settings) {}
+
+void ScanEngine::SetSource(ScanState state, RecordSource* source) {
+    if (source)
+        sources_[state] = source;
+    else
+        sources_.erase(state);
 }
 
 void ScanEngine::ClearMarkPosition() {
     marks_[0] = -1;
-    forget();
 }
 
-void ScanEngine::forget() {
-    lastTuned_ = -1;
-    recent_.fill(-2); // matches no reported frequency
+void ScanEngine::begin(ScanState state, bool lock, bool bandDefaults) {
+    if (lock) panel_.SetPanelLocked(true);
+    panel_.SetScanState(state);
+    tuner_.BandDefaults = bandDefaults;
+    stepCount_ = 0;
 }
 
 void ScanEngine::StartScan() {
-    if (main_.ScanState != 0) {
-        main_.WarnBeep();
+    if (panel_.State().Scanning()) {
+        panel_.WarnBeep();
         return;
     }
-    switch (main_.settings.SCN_Mode) {
-    case ModeRange:
-    case ModeMarks:
-    case ModeBand:
-    case ModeKnown: {
-        static constexpr int states[] = {StateRange, StateMarks, StateBand, StateKnown};
-        main_.SetPanelLocked(true);
-        main_.ScanState = states[main_.settings.SCN_Mode];
-        main_.BandDefaults = true;
-        stepCount_ = 0;
-        forget();
+    const auto row =
+        std::find_if(std::begin(ScanModes), std::end(ScanModes),
+                     [this](const ModeRow& r) { return r.mode == settings_.SCN_Mode; });
+    if (row == std::end(ScanModes)) return;
+    switch (row->state) {
+    case ScanState::Range:
+    case ScanState::Marks:
+    case ScanState::Band:
+    case ScanState::Known:
+        begin(row->state, true, true);
+        break;
+    case ScanState::Stepping:
+        begin(row->state, false, true);
+        break;
+    default: {
+        // A list scan: its records carry their own settings, so band defaults stay off.
+        const auto source = sources_.find(row->state);
+        if (source == sources_.end() || !source->second->Begin()) {
+            panel_.WarnBeep();
+            return;
+        }
+        begin(row->state, true, false);
         break;
     }
-    case 4: // database records
-    case 5: // channels
-    case 6: // quick memories
-    case 7: // scratch pad
-    case 8: // scan file
-        // These scans read record sources that do not exist yet: refuse until they do.
-        main_.WarnBeep();
-        break;
-    case ModeStepping:
-        main_.ScanState = StateStepping;
-        stepCount_ = 0;
-        forget();
-        break;
-    default:
-        break;
     }
 }
 
 void ScanEngine::StartStepping(bool up) {
-    if (main_.ScanState == StateStepping) {
+    const ScanState state = panel_.State().Scan;
+    if (state == ScanState::Stepping) {
         stepUp_ = up;
         return;
     }
-    if (main_.ScanState != 0) {
-        main_.WarnBeep();
+    if (state != ScanState::Idle) {
+        panel_.WarnBeep();
         return;
     }
     stepUp_ = up;
-    main_.ScanState = StateStepping;
-    stepCount_ = 0;
-    forget();
+    // The Scan button repeats the stepping scan.
+    settings_.SCN_Mode = 255;
+    begin(ScanState::Stepping, false, true);
 }
 
 void ScanEngine::Step() {
-    Main& m = main_;
-    Freqs& freqs = m.freqs();
-    double f = position();
-    if (m.ScanState != StateKnown && f >= 0) {
+    const ScanState state = panel_.State().Scan;
+    double f = tuner_.Position();
+    if (state != ScanState::Known && f >= 0) {
         // Band edges and steps are those of the band the receiver is in. (The known scan
         // keeps the station position the last step left.)
         bool approx = false;
-        freqs.Look(f / 1000, approx);
+        freqs_.Look(f / 1000, approx);
     }
-    const double step = m.settings.BND_AutoST ? freqs.Step() : m.settings.SCN_Step;
+    const double step = settings_.BND_AutoST ? freqs_.Step() : settings_.SCN_Step;
 
-    switch (m.ScanState) {
-    case StateBand:
+    switch (state) {
+    case ScanState::Band:
         if (step <= 0 || f < 0) return stop();
         f += step;
-        if (f >= freqs.Last() * 1000) f = freqs.BandFrq() * 1000;
+        if (f >= freqs_.Last() * 1000) f = freqs_.BandFrq() * 1000;
         tune(f);
         break;
-    case StateRange: {
-        const double range = m.settings.SCN_Range;
+    case ScanState::Range: {
+        const double range = settings_.SCN_Range;
         if (step <= 0 || f < 0 || range <= 0) return stop();
         const double block = std::floor(f / range);
         f += step;
@@ -125,68 +125,64 @@ void ScanEngine::Step() {
         tune(f);
         break;
     }
-    case StateKnown:
+    case ScanState::Known:
         if (!MoveKnown(true, [this](double hz) { tune(hz); })) return stop();
         break;
-    case StateMarks: {
+    case ScanState::Marks: {
         if (marks_[1] < 0 || marks_[2] < 0 || step <= 0) return stop();
-        // The scan keeps its own position: the receiver's report of the last step may still
-        // be on its way.
+        // The scan keeps its own position.
         f = marks_[0] < 0 ? marks_[1] : marks_[0] + step;
         if (f > marks_[2]) f = marks_[1];
         tune(f);
         marks_[0] = f;
         break;
     }
-    case StateStepping:
-        if (f < 0 || m.TuningStep <= 0) return stop();
-        f = WrapRange(stepUp_ ? f + m.TuningStep : f - m.TuningStep);
-        tune(f);
-        break;
-    default:
-        // Database, memory, channel, pad and file scans have no record source yet.
-        stop();
+    case ScanState::Stepping: {
+        const double by = panel_.TuningStep();
+        if (f < 0 || by <= 0) return stop();
+        tune(WrapRange(stepUp_ ? f + by : f - by));
         break;
     }
+    default: {
+        const auto source = sources_.find(state);
+        if (source == sources_.end() || !source->second->Next()) return stop();
+        stepCount_ = (stepCount_ + 1) & 0xFFFF;
+        break;
+    }
+    }
+}
+
+void ScanEngine::Ended(ScanState state) {
+    const auto source = sources_.find(state);
+    if (source != sources_.end()) source->second->End();
 }
 
 void ScanEngine::TrackBand() {
-    Main& m = main_;
-    Nrd535& rx = m.receiver();
-    Freqs& freqs = m.freqs();
-    const double f = rx.Fr();
+    const double f = rx_.Fr();
     if (f < 0) return; // nothing reported yet
     bool approx = false;
-    const std::string name = freqs.Look(f / 1000, approx);
-    m.Band->setText(QString::fromStdString(name));
-    PaintBackground(m.Band, approx ? LightOrange : LightCyan);
-    if (!m.BandEntered()) return;
-    m.STP[1]->setText(QString::number(freqs.Step()));
-    if (m.settings.BND_AutoMD || m.settings.BND_AutoFT) {
-        rx.Hook(true);
-        m.ApplyBandDefaults();
-        rx.Hook(false);
+    const std::string name = freqs_.Look(f / 1000, approx);
+    panel_.ShowBand(QString::fromStdString(name), approx);
+    if (!tuner_.BandEntered()) return;
+    panel_.ShowBandStep(freqs_.Step());
+    if (settings_.BND_AutoMD || settings_.BND_AutoFT) {
+        rx_.Hook(true);
+        tuner_.ApplyBandDefaults();
+        rx_.Hook(false);
     }
-    // TODO(pad): search the scratch pad and log for f once the pad exists.
 }
 
 bool ScanEngine::MoveKnown(bool up, const std::function<void(double hz)>& tune) {
-    Main& m = main_;
-    Freqs& freqs = m.freqs();
     int list = 0;
     int position = 0;
-    const QList<int>& selection = m.settings.KWN_Sel;
-    const std::string name = freqs.FreqNxt(
+    const QList<int>& selection = settings_.KWN_Sel;
+    const std::string name = freqs_.FreqNxt(
         up, list, position, std::span<const int>(selection.constData(), selection.size()));
     if (name.empty()) return false;
-    tune(freqs.FreqFrq() * 1000);
+    tune(freqs_.FreqFrq() * 1000);
     // After tuning: tuning clears the channel labels.
-    m.Band->setText(QString::fromStdString(name));
-    PaintBackground(m.Band, LightCyan);
-    m.CHN->setText(QStringLiteral("%1-%2")
-                       .arg(list, 2, 10, QLatin1Char('0'))
-                       .arg(position, 3, 10, QLatin1Char('0')));
-    m.LblCHN->setText(QStringLiteral("Kf"));
+    panel_.ShowBand(QString::fromStdString(name), false);
+    panel_.ShowKnownPosition(list, position);
     return true;
 }
 
@@ -206,31 +202,13 @@ void ScanEngine::orderMarks() {
     marks_[0] = -1;
 }
 
-double ScanEngine::position() {
-    const double reported = main_.receiver().Fr();
-    // The receiver's reports trail the steps by a tick or more (they queue behind the polls):
-    // while it reports a frequency this scan tuned, go on from the last step. Any other
-    // frequency was set by someone else, and the scan goes on from there.
-    if (lastTuned_ >= 0 && std::find(recent_.begin(), recent_.end(), reported) != recent_.end())
-        return lastTuned_;
-    return reported;
-}
-
-void ScanEngine::remember(double hz) {
-    recent_[recentNext_] = hz;
-    recentNext_ = (recentNext_ + 1) % recent_.size();
-}
-
 void ScanEngine::tune(double hz) {
     marks_[0] = -1;
-    if (lastTuned_ < 0) remember(main_.receiver().Fr()); // where the scan started
-    lastTuned_ = std::trunc(hz);
-    remember(lastTuned_);
-    main_.TuneTo(hz, true, true, true);
+    panel_.TuneTo(hz, true, true, true);
     stepCount_ = (stepCount_ + 1) & 0xFFFF;
 }
 
 void ScanEngine::stop() {
-    main_.StopScan();
-    main_.WarnBeep();
+    panel_.StopScan();
+    panel_.WarnBeep();
 }

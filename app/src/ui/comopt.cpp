@@ -6,17 +6,20 @@
 #include <ostry/serialline.h>
 
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLockFile>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QSerialPort>
 #include <cerrno>
 #include <cmath>
+#include <csignal>
+#include <fcntl.h>
 #include <unistd.h>
 
 namespace {
@@ -26,8 +29,10 @@ const QString PortPrefix = QStringLiteral("COM");
 const char* const Speeds[] = {"2400", "4800", "9600", "19200"};
 } // namespace
 
-ComOpt::ComOpt(Settings& settings, QWidget* parent) : QDialog(parent), settings_(settings) {
+ComOpt::ComOpt(Settings& settings, QWidget* parent, int preferred)
+    : QDialog(parent), settings_(settings), preferred_(preferred) {
     setWindowTitle(QStringLiteral("Port Properties"));
+    if (settings.WIN_OnTop) setWindowFlag(Qt::WindowStaysOnTopHint, true);
     PortLbl = new QLabel(QStringLiteral("Port:"), this);
     Port = new QComboBox(this);
     Port->setToolTip(QStringLiteral("Set serial port"));
@@ -70,20 +75,44 @@ ComOpt::Status ComOpt::PortStatus(int n) {
     const QByteArray path = QFile::encodeName(device);
     if (::access(path.constData(), R_OK | W_OK) != 0)
         return errno == EACCES || errno == EPERM ? NoPermission : Absent;
-    // Open and close at once, as the serial layer would: a port that another program (or this
-    // one) holds refuses the exclusive open.
-    QSerialPort probe;
-    probe.setPortName(device);
-    if (probe.open(QIODevice::ReadWrite)) {
-        probe.close();
-        return Free;
-    }
-    switch (probe.error()) {
-    case QSerialPort::PermissionError:
-        return InUse;
-    default:
+    // Another program's lock file marks the port as taken without touching the line.
+    if (HeldByLockFile(device)) return InUse;
+    // Open without configuring the line: no settings applied, no handshake lines driven by us,
+    // and a port held exclusively refuses the open.
+    const int fd = ::open(path.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        if (errno == EBUSY) return InUse;
+        if (errno == EACCES || errno == EPERM) return NoPermission;
         return Absent; // e.g. a ttyS node without a UART behind it
     }
+    const bool terminal = ::isatty(fd);
+    ::close(fd);
+    return terminal ? Free : Absent;
+}
+
+bool ComOpt::HeldByLockFile(const QString& device) {
+    // The serial layer locks a port with a "LCK.." file in the first usable lock folder.
+    QString name = device;
+    if (name.startsWith(QLatin1String("/dev/"))) name = name.mid(5);
+    const QStringList names{name.replace(QLatin1Char('/'), QLatin1Char('_')),
+                            QFileInfo(device).fileName()};
+    const QStringList folders{QStringLiteral("/var/lock"), QStringLiteral("/etc/locks"),
+                              QStringLiteral("/var/spool/locks"), QStringLiteral("/var/spool/uucp"),
+                              QDir::tempPath()};
+    for (const QString& folder : folders) {
+        for (const QString& n : names) {
+            const QString lock = folder + QStringLiteral("/LCK..") + n;
+            if (!QFileInfo::exists(lock)) continue;
+            QLockFile file(lock);
+            qint64 pid = 0;
+            QString host;
+            QString app;
+            if (file.getLockInfo(&pid, &host, &app) && pid > 0 &&
+                (::kill(pid_t(pid), 0) == 0 || errno == EPERM))
+                return true;
+        }
+    }
+    return false;
 }
 
 QString ComOpt::StatusAdvice(int n, Status status, bool configured) {
@@ -127,9 +156,12 @@ void ComOpt::Fill() {
         Port->addItem(text, n);
         any = true;
     }
-    OK->setEnabled(any);
-    const QString wanted = ostry::portName(settings_.COM_Port);
-    for (int i = 0; i < Port->count() && i < 8; ++i) {
+    // Only the configured port is preselected (or the one given for this run); otherwise the
+    // operator chooses.
+    Port->setCurrentIndex(-1);
+    const int selected = settings_.COM_Port >= FirstPort ? settings_.COM_Port : preferred_;
+    const QString wanted = selected >= FirstPort ? ostry::portName(selected) : QString();
+    for (int i = 0; i < Port->count() && i < 8 && !wanted.isEmpty(); ++i) {
         const QString entry = Port->itemText(i);
         // "COM1" must not pick "COM1x": compare the name part only.
         if (entry.section(QLatin1Char(' '), 0, 0)
@@ -140,6 +172,7 @@ void ComOpt::Fill() {
         }
     }
     Port->blockSignals(false);
+    OK->setEnabled(Port->currentIndex() >= 0);
     if (!any)
         Note->setText(QStringLiteral("No serial port was found."));
     else
@@ -155,6 +188,7 @@ void ComOpt::Fill() {
 }
 
 void ComOpt::showNote() {
+    OK->setEnabled(Port->currentIndex() >= 0);
     const int n = Port->currentData().toInt();
     if (n < FirstPort || n > LastPort) {
         Note->clear();
@@ -168,6 +202,7 @@ void ComOpt::ComSpd_Click(int index) {
 }
 
 void ComOpt::OK_Click() {
+    if (Port->currentIndex() < 0) return;
     const QString text = Port->currentText();
     // The marks "*" and "=" and the device end the number.
     settings_.COM_Port = int(Registry::LenientNumber(text.mid(PortPrefix.size())));

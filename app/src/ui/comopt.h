@@ -18,13 +18,16 @@ public:
     // What probing a port found.
     enum Status { Absent = 0, Free = 1, InUse = 2, NoPermission = 3 };
 
-    // The dialog fills itself from settings at once (ports COM1..COM8 are probed).
-    ComOpt(Settings& settings, QWidget* parent = nullptr);
+    // The dialog fills itself from settings at once (ports COM1..COM8 are probed). preferred is
+    // preselected when no port is configured (a port given for this run).
+    ComOpt(Settings& settings, QWidget* parent = nullptr, int preferred = -1);
 
     // At start-up the dialog closes unseen when a port is configured and was not asked for.
     static bool ClosesAtOnce(const Settings& settings, bool requested);
-    // Probes the device that port n maps to.
+    // Probes the device that port n maps to, without configuring the line.
     static Status PortStatus(int n);
+    // True when another live program holds the device's lock file.
+    static bool HeldByLockFile(const QString& device);
     // The advice shown for a port in the given state (empty for a free port).
     static QString StatusAdvice(int n, Status status, bool configured);
 
@@ -47,5 +50,6 @@ private:
 
     Settings& settings_;
     int remembered_ = -1;
+    int preferred_ = -1;
     std::array<Status, 9> status_{};
 };

@@ -1,10 +1,14 @@
 #include "ui/main_window.h"
-#include "ui/panel_colours.h"
 
-#include "ui/comopt.h"
+#include "core/tuner.h"
+#include "core/units.h"
 #include "input/keys.h"
-#include "settings/registry.h"
 #include "scan/scan_engine.h"
+#include "settings/registry.h"
+#include "ui/comopt.h"
+#include "ui/frequency_digits.h"
+#include "ui/minihelp.h"
+#include "ui/panel_colours.h"
 
 #include <fennick/freqs.h>
 #include <halvard/meter.h>
@@ -12,30 +16,40 @@
 #include <ostry/serialline.h>
 
 #include <QApplication>
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QGridLayout>
 #include <QGuiApplication>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <QScreen>
+#include <QStackedLayout>
 #include <QVBoxLayout>
+#include <QWheelEvent>
 #include <cmath>
 
 using namespace panel;
 
 namespace {
 
-constexpr int TwipsPerPixel = 15;
 constexpr int TickMs = 100;
-constexpr double MaxFrequency = 29999999;
 constexpr int ModeCount = 9;
 constexpr int StepIncrement = 500;
 constexpr double StepLimit = 75000;
 // While the port's device is gone, try to open it again every this many ticks.
 constexpr int ReopenEveryTicks = 10;
+// One notch of a wheel, in eighths of a degree.
+constexpr int WheelNotch = 120;
+
+bool IsModifierKey(int key) {
+    return key == Qt::Key_Shift || key == Qt::Key_Control || key == Qt::Key_Alt ||
+           key == Qt::Key_Meta || key == Qt::Key_AltGr || key == Qt::Key_CapsLock ||
+           key == Qt::Key_NumLock;
+}
 
 QPixmap lockPicture(bool closed) {
     QPixmap pm(20, 22);
@@ -94,13 +108,13 @@ void PanelLabel::mouseReleaseEvent(QMouseEvent* event) {
     if (rect().contains(event->position().toPoint())) emit clicked();
 }
 
+void PassiveLabel::mousePressEvent(QMouseEvent* event) {
+    event->accept();
+}
+
 void PanelButton::mousePressEvent(QMouseEvent* event) {
     emit pressed2(event->button(), event->modifiers());
     QPushButton::mousePressEvent(event);
-}
-
-void PanelButton::mouseReleaseEvent(QMouseEvent* event) {
-    QPushButton::mouseReleaseEvent(event);
 }
 
 // ---- construction --------------------------------------------------------------------------
@@ -113,8 +127,12 @@ Main::Main(Registry& reg, QWidget* parent)
                        .arg(KELVANE_VERSION_MINOR)
                        .arg(KELVANE_VERSION_PATCH);
     setWindowTitle(ProgramTitle);
+    tuner_ = std::make_unique<Tuner>(*rx_, *freqs_, settings);
+    scan_ = std::make_unique<ScanEngine>(*this, *tuner_, *rx_, *freqs_, settings);
+    keys_ = std::make_unique<KeyCommands>(*this, *tuner_, *scan_, *rx_, *freqs_, settings);
     buildPanel();
     wirePanel();
+    if (qApp) qApp->installEventFilter(this);
     // A port that does not open says why, and what to do about it.
     rx_->setMessageDisplay([this](const QString& text) {
         const int port = rx_->Port();
@@ -124,12 +142,11 @@ Main::Main(Registry& reg, QWidget* parent)
             message += QStringLiteral("\n\n") + ComOpt::StatusAdvice(port, status, false);
         QMessageBox::warning(this, ProgramTitle, message);
     });
-    scan_ = std::make_unique<ScanEngine>(*this);
-    keys_ = new KeyCommands(*this);
-    if (!keys_->parent()) keys_->setParent(this);
 }
 
 Main::~Main() {
+    if (qApp) qApp->removeEventFilter(this);
+    delete help_.data();
     // A window destroyed without closing (tests, errors) still releases the port.
     if (loaded_ && !unloaded_) {
         timer_.stop();
@@ -189,41 +206,25 @@ void Main::buildPanel() {
     grid->setHorizontalSpacing(4);
     grid->setVerticalSpacing(3);
 
-    auto* digits = new QWidget(FrqFrame);
-    auto* digitRow = new QHBoxLayout(digits);
-    digitRow->setContentsMargins(0, 0, 0, 0);
-    digitRow->setSpacing(1);
-    QFont digitFont = font();
-    digitFont.setPointSize(22);
-    digitFont.setBold(true);
-    digitFont.setStyleHint(QFont::Monospace);
-    for (size_t i = 0; i < FrqDigit.size(); ++i) {
-        auto* d = new QLineEdit(digits);
-        d->setObjectName(QStringLiteral("FrqDigit%1").arg(i));
-        d->setMaxLength(1);
-        d->setAlignment(Qt::AlignCenter);
-        d->setFont(digitFont);
-        d->setFixedSize(26, 38);
-        d->setFrame(false);
-        d->setStyleSheet(
-            QStringLiteral("QLineEdit { background: rgb(24,24,24); color: rgb(0,255,0); "
-                           "selection-background-color: rgb(0,120,0); } "
-                           "QLineEdit:disabled { color: rgb(0,170,0); }"));
-        FrqDigit[i] = d;
-        digitRow->addWidget(d);
-        // Gaps after the megahertz and kilohertz digits.
-        if (i == 1 || i == 4) digitRow->addSpacing(8);
-    }
-    grid->addWidget(digits, 0, 0, 2, 4);
-
-    Mask = new QLabel(QStringLiteral("No link to the receiver"), digits);
-    static_cast<QLabel*>(Mask)->setAlignment(Qt::AlignCenter);
+    // The digits and the cover share one place: the cover hides the whole frequency display
+    // while there is no link.
+    auto* display = new QWidget(FrqFrame);
+    auto* stack = new QStackedLayout(display);
+    stack->setStackingMode(QStackedLayout::StackAll);
+    digits_ = new FrequencyDigits(display);
+    Mask = new PassiveLabel(QStringLiteral("No link to the receiver"), display);
+    Mask->setAlignment(Qt::AlignCenter);
+    Mask->setWordWrap(true);
+    Mask->setAutoFillBackground(true);
     PaintBackground(Mask, QColor(64, 64, 64));
     {
         QPalette p = Mask->palette();
         p.setColor(QPalette::WindowText, QColor(255, 192, 128));
         Mask->setPalette(p);
     }
+    stack->addWidget(digits_);
+    stack->addWidget(Mask);
+    grid->addWidget(display, 0, 0, 2, 4);
 
     Band = label(QString(), FrqFrame);
     Band->setMinimumWidth(150);
@@ -235,7 +236,7 @@ void Main::buildPanel() {
     auto* steps = new QHBoxLayout;
     steps->setSpacing(2);
     for (int i = 0; i < 2; ++i) {
-        LblSTP[size_t(i)] = new QLabel(FrqFrame);
+        LblSTP[size_t(i)] = new PassiveLabel(FrqFrame);
         LblSTP[size_t(i)]->setAlignment(Qt::AlignCenter);
         LblSTP[size_t(i)]->setFixedWidth(22);
         STP[size_t(i)] = label(QString(), FrqFrame);
@@ -257,8 +258,8 @@ void Main::buildPanel() {
     DIMInf->setFixedWidth(26);
     DIMInf->setToolTip(QStringLiteral("Keyboard focus"));
     flags->addWidget(DIMInf);
-    CHN = new QLabel(FrqFrame);
-    LblCHN = new QLabel(FrqFrame);
+    CHN = new PassiveLabel(FrqFrame);
+    LblCHN = new PassiveLabel(FrqFrame);
     for (QLabel* l : {LblCHN, CHN}) {
         l->setAlignment(Qt::AlignCenter);
         l->setFixedWidth(l == CHN ? 58 : 26);
@@ -267,7 +268,18 @@ void Main::buildPanel() {
     flags->addStretch(1);
     grid->addLayout(flags, 1, 4, 1, 3);
 
-    FrDbImg = new QLabel(FrqFrame);
+    // The record caption: a recalled record's frequency and comment.
+    FFrq = new PassiveLabel(FrqFrame);
+    FCom = new PassiveLabel(FrqFrame);
+    FCom->setMinimumWidth(160);
+    for (QLabel* l : {FFrq, FCom}) l->hide();
+    auto* caption = new QHBoxLayout;
+    caption->setSpacing(4);
+    caption->addWidget(FFrq);
+    caption->addWidget(FCom, 1);
+    grid->addLayout(caption, 3, 0, 1, 7);
+
+    FrDbImg = new PassiveLabel(FrqFrame);
     FrDbImg->setPixmap(databasePicture());
     FrDbImg->setToolTip(QStringLiteral("Database linked"));
     for (int i = 0; i < 2; ++i) {
@@ -288,7 +300,6 @@ void Main::buildPanel() {
     Dummy->setGeometry(0, 0, 1, 1);
     Dummy->setFrame(false);
     Dummy->setStyleSheet(QStringLiteral("background: transparent; color: transparent; border: 0"));
-    Dummy->installEventFilter(this);
     CmdBox = new QLineEdit(FrqFrame);
     FrqBox = new QLineEdit(FrqFrame);
     CmdBox->setReadOnly(true);
@@ -336,24 +347,36 @@ void Main::wirePanel() {
     connect(LockImg[0], &PanelLabel::clicked, this, &Main::LockImg_Click);
     connect(LockImg[1], &PanelLabel::clicked, this, &Main::LockImg_Click);
     connect(DIMInf, &PanelLabel::clicked, this, [this] {
-        if (LastButton != Qt::RightButton) FocusDummy();
+        if (LastButton != Qt::RightButton) FocusPanel();
     });
-    // Until the options dialog exists its button leads to the part of it that matters most: the
-    // serial port, which is otherwise only asked for when none is configured.
+    // The port is the part of the options that matters most; it is otherwise only asked for
+    // when none is configured.
     Options->setToolTip(QStringLiteral("Serial port"));
     connect(Options, &QPushButton::clicked, this, [this] {
-        if (LastButton == Qt::LeftButton || LastButton == Qt::NoButton) ChangePort();
+        if (LastButton != Qt::LeftButton && LastButton != Qt::NoButton) return;
+        if (OnOptions)
+            OnOptions();
+        else
+            ChangePort();
     });
     connect(Scan, &QPushButton::clicked, this, [this] {
         if (LastButton == Qt::LeftButton || LastButton == Qt::NoButton) scan_->StartScan();
     });
-    // The database request buttons and the options dialog join here.
 
     connect(rx_.get(), &Nrd535::OnUpd, this, [this] { OnUpd(); });
     connect(rx_.get(), &Nrd535::OnChn, this,
             [this](bool tb, qint16 nm, bool st, double fr, ostry::MD md, ostry::FT ft, ostry::AG ag,
                    ostry::ONOFF at) { OnChn(tb, nm, st, fr, md, ft, ag, at); });
     connect(rx_.get(), &Nrd535::portLost, this, &Main::onPortLost);
+
+    connect(digits_, &FrequencyDigits::stepRequested, this, [this](double hz) {
+        if (!state_.Connected) return;
+        scan_->ClearMarkPosition();
+        TuneTo(hz, true, true, true);
+    });
+    connect(digits_, &FrequencyDigits::enterPressed, this, [this](double hz) { keys_->Enter(hz); });
+    connect(digits_, &FrequencyDigits::escapePressed, this,
+            [this] { keys_->KeyPress(Qt::Key_Escape, QString(), Qt::NoModifier); });
 }
 
 // ---- start-up and shutdown -----------------------------------------------------------------
@@ -384,14 +407,7 @@ bool Main::Load() {
         settings.COM_Port = ForcedPort;
     }
     for (;;) {
-        if (!ComOpt::ClosesAtOnce(settings, PortDialogRequested)) {
-            if (ShowPortDialog) {
-                ShowPortDialog(*this);
-            } else {
-                ComOpt dialog(settings, this);
-                dialog.exec();
-            }
-        }
+        if (!ComOpt::ClosesAtOnce(settings, PortDialogRequested)) runPortDialog();
         if (settings.COM_Port < 0) return false;
         rx_->Baud(settings.COM_Speed);
         rx_->Port(quint8(settings.COM_Port));
@@ -400,10 +416,9 @@ bool Main::Load() {
     }
     loaded_ = true;
 
-    freqs_->Max(MaxFrequency);
+    freqs_->Max(FrqMax);
     freqs_->Region(settings.RNG_Default);
 
-    // The key-help window is created by the key commands.
     int labels = 0;
     while (labels < 1000 && !freqs_->Label(labels).empty()) ++labels;
     settings.ReadKnownSelection(reg_, labels);
@@ -411,22 +426,19 @@ bool Main::Load() {
     setWindowTitle(ProgramTitle);
 
     // Place the window where it was, but never off every screen.
-    QPoint pos(settings.MainLeft / TwipsPerPixel, settings.MainTop / TwipsPerPixel);
+    QPoint pos(TwipsToPixels(settings.MainLeft), TwipsToPixels(settings.MainTop));
     bool onScreen = false;
     for (QScreen* screen : QGuiApplication::screens())
         onScreen |= screen->availableGeometry().contains(pos + QPoint(20, 20));
     if (onScreen || QGuiApplication::screens().isEmpty()) move(pos);
 
-    // Seam: "default.mem", when it exists in the working directory, is loaded into the
-    // channel table here, once memory files are built.
     ChannelsChanged = false;
-    // Seam: the noise survey named by "SMT_Log" is read here, once the noise window is built.
 
-    TuningStep = StepIncrement;
+    tuningStep_ = StepIncrement;
     FilterPosition = -1;
     SetLinkHeld(false);
     SetDbLinked(false);
-    ResetSMeterStats();
+    SMeter.Reset(settings.SMT_Sql);
     MD->setText(QStringLiteral("Mode"));
     FT->setText(QStringLiteral("Filter"));
     AG->setText(QStringLiteral("Agc"));
@@ -435,29 +447,30 @@ bool Main::Load() {
     SQ->setText(QStringLiteral("Squel."));
     SM->setText(QStringLiteral("SMet."));
     showRegion();
-    STP[0]->setText(QString::number(TuningStep));
+    STP[0]->setText(QString::number(tuningStep_));
     ClearChannelLabels();
     CmdBox->setReadOnly(true);
     LblSTP[0]->setText(QString(QChar(0x2194)));                          // left-right arrow
     LblSTP[1]->setText(QString(QChar(0x2191)) + QString(QChar(0x2193))); // up, down
-    Mask->setVisible(true);
     ShowDigits(0);
+    render();
 
     Polling = true;
     SetTimerRunning(true);
-    // Seam: the database link starts here, once it is built.
 
     meter_->Show(false);
     meter_->Card(qint16(settings.SND_Crd));
     meter_->Source(halvard::S_LIN, true);
     MeterArea->setVisible(false);
     applyOnTop();
+    emit started();
     return true;
 }
 
 void Main::Unload() {
     if (unloaded_ || !loaded_) return;
     unloaded_ = true;
+    emit stopping();
     meter_->Start(false);
     SetTimerRunning(false);
     QCoreApplication::processEvents();
@@ -468,14 +481,13 @@ void Main::Unload() {
     if (!isMinimized()) {
         if (ForcedPort >= 1) settings.COM_Port = savedPort_;
         const QRect frame = frameGeometry();
-        settings.MainLeft = frame.left() * TwipsPerPixel;
-        settings.MainTop = frame.top() * TwipsPerPixel;
-        settings.MainWidth = frame.width() * TwipsPerPixel;
-        settings.MainHeight = frame.height() * TwipsPerPixel;
+        settings.MainLeft = PixelsToTwips(frame.left());
+        settings.MainTop = PixelsToTwips(frame.top());
+        settings.MainWidth = PixelsToTwips(frame.width());
+        settings.MainHeight = PixelsToTwips(frame.height());
         settings.RNG_Default = freqs_->Region();
         settings.Write(reg_);
     }
-    // Seam: the channel table is saved here when it changed, once memory files are built.
 }
 
 void Main::closeEvent(QCloseEvent* event) {
@@ -488,7 +500,7 @@ void Main::closeEvent(QCloseEvent* event) {
 
 void Main::changeEvent(QEvent* event) {
     if (event->type() == QEvent::ActivationChange && isActiveWindow()) {
-        FocusDummy();
+        FocusPanel();
         applyOnTop();
     }
     QWidget::changeEvent(event);
@@ -527,10 +539,10 @@ void Main::Tick() {
         ~Leave() { flag = false; }
     } leave{inTick_};
 
-    if (!Polling && ScanState == 0) return;
+    if (!Polling && !state_.Scanning()) return;
 
-    if (!Connected) {
-        if (RemoteHeld) {
+    if (!state_.Connected) {
+        if (state_.RemoteHeld) {
             SetLinkHeld(false);
             rx_->Hook(false);
         }
@@ -540,18 +552,16 @@ void Main::Tick() {
             open = rx_->fOpen(false);
         }
         if (open) {
-            Connected = rx_->Conn();
+            state_.Connected = rx_->Conn();
             if (unloaded_) return;
         }
-        Mask->setVisible(!Connected);
-        if (Connected) {
+        if (state_.Connected) {
             QString caption = ProgramTitle;
             if (caption.endsWith(QLatin1Char(']'))) caption.chop(1);
             // The bracket closes whether or not the receiver gave a usable revision.
             if (!rx_->RomId().isEmpty()) caption += QStringLiteral(" Rev. ") + rx_->RomId();
             setWindowTitle(caption + QLatin1Char(']'));
-            Mask->hide();
-            rx_->Hook(RemoteHeld);
+            rx_->Hook(state_.RemoteHeld);
             meter_->Start(true);
             // The handshake kept the event loop busy, so the next tick may follow at once, before
             // any reply to the first polls can have been read: judge silence only after two
@@ -559,6 +569,7 @@ void Main::Tick() {
             EventCount = 0;
             silenceGrace_ = 2;
             if (linkLostBox_) linkLostBox_->close();
+            render();
             emit linkChanged(true);
         } else {
             TickCount = (TickCount + 1) & 0xFFFF;
@@ -572,21 +583,19 @@ void Main::Tick() {
     rx_->FTUpd();
     rx_->NBUpd();
     rx_->SQUpd();
-    if (ScanState != 1 && ScanState != 2) rx_->SMUpd();
+    // The S-meter procedures ask for the S-meter themselves.
+    if (!IsSMeterProcedure(state_.Scan)) rx_->SMUpd();
 
-    // The noise measurement and the active search step on the S-meter replies, not here.
-    if (RemoteHeld && Dwell == 0 && ScanState >= 3) scan_->Step();
+    if (state_.RemoteHeld && Dwell == 0 && IsTimedScan(state_.Scan)) scan_->Step();
 
-    if (Phase % 2 == 0 && !RemoteHeld) scan_->TrackBand();
+    if (Phase % 2 == 0 && !state_.RemoteHeld) scan_->TrackBand();
 
     if (silenceGrace_ > 0) {
         --silenceGrace_;
-    } else if (Phase % 2 == 0 && Connected) {
+    } else if (Phase % 2 == 0 && state_.Connected) {
         if (EventCount == 0) {
-            Connected = false;
             rx_->Disc();
-            Mask->show();
-            emit linkChanged(false);
+            dropLink();
         }
         EventCount = 0;
     }
@@ -594,12 +603,17 @@ void Main::Tick() {
     TickCount = (TickCount + 1) & 0xFFFF;
 }
 
+void Main::dropLink() {
+    const bool was = state_.Connected;
+    state_.Connected = false;
+    if (state_.RemoteHeld) SetLinkHeld(false);
+    render();
+    if (was) emit linkChanged(false);
+}
+
 void Main::onPortLost(const QString& description) {
     // Reported once per loss; the tick reopens the device when it comes back.
-    Connected = false;
-    Mask->show();
-    if (RemoteHeld) SetLinkHeld(false);
-    emit linkChanged(false);
+    dropLink();
     if (linkLostBox_) return;
     linkLostBox_ = new QMessageBox(QMessageBox::Warning, ProgramTitle,
                                    QStringLiteral("The link to the receiver was lost: %1 [Port=%2, "
@@ -611,31 +625,33 @@ void Main::onPortLost(const QString& description) {
                                    QMessageBox::Ok, this);
     linkLostBox_->setWindowModality(Qt::NonModal);
     linkLostBox_->setAttribute(Qt::WA_DeleteOnClose);
+    if (settings.WIN_OnTop) linkLostBox_->setWindowFlag(Qt::WindowStaysOnTopHint, true);
     connect(linkLostBox_, &QObject::destroyed, this, [this] { linkLostBox_ = nullptr; });
     linkLostBox_->show();
+}
+
+void Main::runPortDialog() {
+    if (ShowPortDialog) {
+        ShowPortDialog(*this);
+        return;
+    }
+    ComOpt dialog(settings, this, ForcedPort >= 1 ? ForcedPort : PreferredPort);
+    dialog.exec();
 }
 
 void Main::ChangePort() {
     const int port = settings.COM_Port;
     const QString speed = settings.COM_Speed;
-    if (ShowPortDialog) {
-        ShowPortDialog(*this);
-    } else {
-        ComOpt dialog(settings, this);
-        dialog.exec();
-    }
+    runPortDialog();
     if (settings.COM_Port < 1) settings.COM_Port = port; // no port chosen: keep the old one
     const bool same = settings.COM_Port == port && settings.COM_Speed == speed;
     if (same && rx_->PortOpened()) return;
     if (ForcedPort >= 1 && settings.COM_Port != ForcedPort) ForcedPort = 0; // the choice is kept
     // The receiver is let go on the old port before the new one is opened; the tick connects.
-    if (ScanState != 0) StopScan();
+    if (state_.Scanning()) StopScan();
     rx_->Disc();
     rx_->fClose();
-    Connected = false;
-    if (RemoteHeld) SetLinkHeld(false);
-    Mask->show();
-    emit linkChanged(false);
+    dropLink();
     rx_->Baud(settings.COM_Speed);
     rx_->Port(quint8(settings.COM_Port));
     rx_->fOpen();
@@ -643,6 +659,56 @@ void Main::ChangePort() {
 
 QString Main::LinkLostMessage() const {
     return linkLostBox_ ? linkLostBox_->text() : QString();
+}
+
+// ---- program state -------------------------------------------------------------------------
+
+void Main::render() {
+    const EnabledControls e = ComputeEnabled(state_);
+    LockImg[1]->setVisible(state_.RemoteHeld);
+    LockImg[0]->setVisible(!state_.RemoteHeld);
+    FrDbImg->setVisible(state_.DbLinked);
+    digits_->SetLocked(state_.PanelLocked);
+    if (rendered_ && e == shown_) return;
+    rendered_ = true;
+    shown_ = e;
+    for (int i = 0; i < FrequencyDigits::Count; ++i) digits_->Box(i)->setEnabled(e.Settings);
+    for (QWidget* w : std::initializer_list<QWidget*>{AG, FT, AT, NB, Scan})
+        w->setEnabled(e.Settings);
+    for (QWidget* w : LockImg) w->setEnabled(e.LockImage);
+    Store->setEnabled(e.Database);
+    Search->setEnabled(e.Database);
+    Mask->setVisible(e.Cover);
+    digits_->setVisible(!e.Cover);
+}
+
+void Main::SetLinkHeld(bool held) {
+    state_.RemoteHeld = held;
+    render();
+    FocusPanel();
+}
+
+void Main::SetPanelLocked(bool locked) {
+    state_.PanelLocked = locked;
+    render();
+    FocusPanel();
+}
+
+void Main::SetScanState(ScanState state) {
+    state_.Scan = state;
+}
+
+void Main::StopScan() {
+    const ScanState was = state_.Scan;
+    SetPanelLocked(false);
+    state_.Scan = ScanState::Idle;
+    tuner_->BandDefaults = true;
+    scan_->Ended(was);
+}
+
+void Main::SetDbLinked(bool linked) {
+    state_.DbLinked = linked;
+    render();
 }
 
 // ---- receiver events -----------------------------------------------------------------------
@@ -667,10 +733,11 @@ void Main::OnChn(bool table, int index, bool last, double frequency, int mode, i
     Q_UNUSED(att);
     ++EventCount;
     CHN->setText(QStringLiteral("L%1").arg(index, 3, 10, QLatin1Char('0')));
+    // A dump fills the table from the receiver: nothing the operator edited, so the table does
+    // not count as changed.
     if (frequency != 0) {
         if (table && index >= 0 && index < int(Channels.size())) {
             Channels[size_t(index)] = MemoryRecord{frequency, mode, filter, agc, QString()};
-            ChannelsChanged = true;
         } else if (!table && index >= 0 && index < int(settings.MEM_Inf.size())) {
             settings.MEM_Inf[size_t(index)] = MemoryRecord{frequency, mode, filter, agc, QString()};
         }
@@ -689,81 +756,72 @@ void Main::TuneTo(double frequency, bool setReceiver, bool lookBand, bool lookNo
         if (lookBand) {
             bool flagged = false;
             const std::string name = freqs_->Look(frequency / 1000, flagged);
-            showBandLabel(QString::fromStdString(name), flagged);
+            ShowBand(QString::fromStdString(name), flagged);
         }
-        if (BandEntered()) {
-            STP[1]->setText(QString::number(freqs_->Step()));
-            ApplyBandDefaults();
-            // The scratch pad and log search joins here (lookNotes).
-            Q_UNUSED(lookNotes);
+        if (tuner_->BandEntered()) {
+            ShowBandStep(freqs_->Step());
+            tuner_->ApplyBandDefaults();
         }
-        rx_->Fr(frequency);
+        tuner_->Send(frequency);
+        if (lookNotes && OnLookNotes) OnLookNotes(frequency);
     }
     ShowDigits(frequency);
-    if (setReceiver || !RemoteHeld) ClearChannelLabels();
-}
-
-bool Main::BandEntered() {
-    const double low = freqs_->BandFrq();
-    const double high = freqs_->Last();
-    const int region = freqs_->Region();
-    const bool entered = low != bandLow_ || high != bandHigh_ || region != bandRegion_;
-    bandLow_ = low;
-    bandHigh_ = high;
-    bandRegion_ = region;
-    return entered;
+    if (setReceiver || !state_.RemoteHeld) ClearChannelLabels();
 }
 
 void Main::ShowDigits(double frequency) {
-    if (!(frequency >= 0) || frequency > 99999999) {
-        for (QLineEdit* d : FrqDigit) d->setText(QStringLiteral("-"));
+    digits_->Show(frequency);
+}
+
+void Main::ShowBand(const QString& name, bool flagged) {
+    Band->setText(name);
+    PaintBackground(Band, flagged ? LightOrange : LightCyan);
+}
+
+void Main::ShowBandStep(int hz) {
+    STP[1]->setText(QString::number(hz));
+}
+
+void Main::ShowKnownPosition(int list, int position) {
+    CHN->setText(QStringLiteral("%1-%2")
+                     .arg(list, 2, 10, QLatin1Char('0'))
+                     .arg(position, 3, 10, QLatin1Char('0')));
+    LblCHN->setText(QStringLiteral("Kf"));
+}
+
+void Main::ShowRecordNumber(const QString& tag, const QString& number) {
+    CHN->setText(number);
+    LblCHN->setText(tag);
+}
+
+void Main::ShowRecordCaption(double hz, const QString& comment, bool visible) {
+    FFrq->setText(QString::number(hz / 1000, 'f', 1) + QLatin1Char(' '));
+    FCom->setText(comment);
+    FFrq->setVisible(visible);
+    FCom->setVisible(visible);
+}
+
+void Main::SetSourceTip(const QString& tip) {
+    CmdBox->setToolTip(tip);
+}
+
+int Main::CommentWidth() const {
+    return FCom->width();
+}
+
+void Main::ShowIndicator(Indicator indicator) {
+    if (indicator == Indicator::Pending) {
+        PaintBackground(DIMInf, Peach);
+        CmdBox->hide();
         return;
     }
-    const QString text =
-        QStringLiteral("%1").arg(qint64(frequency), int(FrqDigit.size()), 10, QLatin1Char('0'));
-    for (size_t i = 0; i < FrqDigit.size(); ++i) FrqDigit[i]->setText(text.mid(qsizetype(i), 1));
+    const bool ready = Dummy->hasFocus() && state_.RemoteHeld;
+    PaintBackground(DIMInf, ready ? Green : Red);
 }
 
-void Main::SetLinkHeld(bool held) {
-    RemoteHeld = held;
-    LockImg[1]->setVisible(held);
-    LockImg[0]->setVisible(!held);
-    for (QLineEdit* d : FrqDigit) d->setEnabled(held);
-    for (QWidget* w : std::initializer_list<QWidget*>{AG, FT, AT, NB, Scan}) w->setEnabled(held);
-    FocusDummy();
-}
-
-void Main::SetPanelLocked(bool locked) {
-    PanelLocked = locked;
-    for (QWidget* w : LockImg) w->setEnabled(!locked);
-    for (QLineEdit* d : FrqDigit) d->setEnabled(!locked);
-    for (QWidget* w : std::initializer_list<QWidget*>{AG, FT, AT, NB, Scan}) w->setEnabled(!locked);
-    FocusDummy();
-}
-
-void Main::StopScan() {
-    SetPanelLocked(false);
-    ScanState = 0;
-    BandDefaults = true;
-}
-
-void Main::SetDbLinked(bool linked) {
-    FrDbImg->setVisible(linked);
-    DbLinked = linked;
-    if (linked && !Connected) return;
-    Store->setEnabled(linked);
-    Search->setEnabled(linked);
-}
-
-void Main::ApplyBandDefaults() {
-    if (!BandDefaults) return;
-    int bandwidth = -1;
-    const ostry::MD mode = rx_->MDCode(QString::fromStdString(freqs_->Mode(bandwidth)));
-    if (settings.BND_AutoMD) rx_->MD(mode);
-    if (settings.BND_AutoFT) {
-        const int step = std::clamp(freqs_->Step(), 0, 32767);
-        rx_->FT(ostry::FT(rx_->FTB(qint16(step), mode, settings.FLT_Aux)));
-    }
+void Main::SetTuningStep(double hz) {
+    tuningStep_ = hz;
+    STP[0]->setText(QString::number(hz, 'f', 0));
 }
 
 void Main::ShowMode(int code, bool apply) {
@@ -822,7 +880,7 @@ void Main::ShowSquelch(int value) {
 
 void Main::ShowSMeter(int value) {
     SM->setText(rx_->SMDesc(qint16(value)));
-    if (ScanState == 1)
+    if (state_.Scan == ScanState::NoiseMeasure)
         PaintBackground(SM, LightCyan);
     else if (value >= settings.SMT_Sql)
         PaintBackground(SM, LightOrange);
@@ -830,30 +888,12 @@ void Main::ShowSMeter(int value) {
         PaintBackground(SM, Green);
 }
 
-void Main::ResetSMeterStats() {
-    SMeterStats.fill(0);
-    SMeterStats[0] = 10;
-    SMeterStats[1] = 0;
-    SMeterStats[2] = settings.SMT_Sql;
-    SMeterStats[3] = SMeterStats[4] = SMeterStats[5] = 255;
-}
-
 void Main::SMeterReport(int value) {
-    if (ScanState == 1 || ScanState == 2) {
-        // The noise measurement and the active search join here.
+    if (IsSMeterProcedure(state_.Scan)) {
+        if (OnSMeterProcedure) OnSMeterProcedure(value);
         return;
     }
-    auto& s = SMeterStats;
-    const int length = std::clamp(s[0], 1, int(s.size()) - 6);
-    const int index = std::clamp(s[1], 0, length - 1);
-    s[size_t(6 + index)] = value;
-    s[5] = s[4];
-    if (value > settings.SMT_Sql && value > s[2]) s[2] = value;
-    if (value > settings.SMT_Sql && value < s[3]) s[3] = value;
-    int sum = 0;
-    for (int i = 0; i < length; ++i) sum += s[size_t(6 + i)];
-    s[4] = int(std::nearbyint(double(sum) / length));
-    s[1] = (index + 1) % length;
+    SMeter.Add(value, settings.SMT_Sql);
 }
 
 void Main::WarnBeep() {
@@ -872,9 +912,11 @@ void Main::ClearChannelLabels() {
     LblCHN->clear();
     CmdBox->hide();
     FrqBox->hide();
+    FFrq->hide();
+    FCom->hide();
 }
 
-void Main::FocusDummy() {
+void Main::FocusPanel() {
     if (Dummy->isVisible()) Dummy->setFocus(Qt::OtherFocusReason);
 }
 
@@ -882,26 +924,142 @@ void Main::showRegion() {
     RNG->setText(QStringLiteral("R") + QString::number(freqs_->Region() + 1));
 }
 
-void Main::showBandLabel(const QString& name, bool flagged) {
-    Band->setText(name);
-    PaintBackground(Band, flagged ? LightOrange : LightCyan);
+MiniHelp& Main::Help() {
+    if (!help_) {
+        help_ = new MiniHelp(this);
+        // The settings keep where the operator left the window; shutdown writes them.
+        connect(help_, &MiniHelp::positionChanged, this, [this](int left, int top) {
+            settings.HelpLeft = left;
+            settings.HelpTop = top;
+        });
+    }
+    return *help_;
 }
+
+void Main::ShowHelp() {
+    MiniHelp& help = Help();
+    settings.ReadHelpPosition(reg_);
+    help.SetTitle(ProgramTitle);
+    help.ShowAt(settings.HelpLeft, settings.HelpTop, settings.WIN_OnTop);
+    // The help is for reading beside the panel: the keys stay with the main window.
+    activateWindow();
+    raise();
+    FocusPanel();
+}
+
+bool Main::ToggleSpectrum() {
+    const bool show = meter_ && !meter_->Show();
+    // The display only shows while the capture runs.
+    if (!meter_ || (show && !meter_->Run())) return false;
+    meter_->Show(show);
+    MeterArea->setVisible(show);
+    adjustSize(); // the window grows or shrinks by the spectrum area
+    return true;
+}
+
+void Main::ClickRegion() {
+    LastButton = Qt::LeftButton;
+    LastShift = Qt::NoModifier;
+    RNG_Click();
+}
+
+void Main::ClickSMeter(bool shift) {
+    LastButton = Qt::LeftButton;
+    LastShift = shift ? Qt::ShiftModifier : Qt::NoModifier;
+    SM_Click();
+}
+
+// ---- events --------------------------------------------------------------------------------
 
 bool Main::eventFilter(QObject* watched, QEvent* event) {
     if (watched == Dummy) {
         if (event->type() == QEvent::FocusIn)
-            PaintBackground(DIMInf, RemoteHeld ? Green : Red);
+            PaintBackground(DIMInf, state_.RemoteHeld ? Green : Red);
         else if (event->type() == QEvent::FocusOut)
             PaintBackground(DIMInf, Red);
     }
-    return QWidget::eventFilter(watched, event);
+    const QEvent::Type type = event->type();
+    if (type != QEvent::KeyPress && type != QEvent::Wheel && type != QEvent::MouseButtonPress)
+        return false;
+    auto* widget = qobject_cast<QWidget*>(watched);
+    if (!widget || widget->window() != this) return false;
+    switch (type) {
+    case QEvent::KeyPress:
+        // Every key of the window is taken here: the hidden entry box must not collect text.
+        routeKey(watched, static_cast<QKeyEvent*>(event));
+        return true;
+    case QEvent::Wheel:
+        routeWheel(static_cast<QWheelEvent*>(event));
+        return true;
+    case QEvent::MouseButtonPress: {
+        auto* mouse = static_cast<QMouseEvent*>(event);
+        // A right press anywhere on the window pastes, once: only where it is first delivered
+        // (the widget under the pointer), not again as it travels up to the parents.
+        if (mouse->button() == Qt::RightButton) {
+            QWidget* under = childAt(mapFromGlobal(mouse->globalPosition().toPoint()));
+            if (watched == (under ? under : this)) keys_->RightClick();
+        }
+        return false;
+    }
+    default:
+        return false;
+    }
+}
+
+bool Main::routeKey(QObject* watched, QKeyEvent* event) {
+    if (digits_->HandleKey(watched, event)) return true;
+    const int key = event->key();
+    if (IsModifierKey(key)) return true;
+    if (keys_->KeyDown(key, event->modifiers())) return true;
+    if (keys_->KeyPress(key, event->text(), event->modifiers())) return true;
+    // Enter with nothing typed tunes to the digits shown.
+    if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+        keys_->Enter(digits_->Value());
+        return true;
+    }
+    return false;
+}
+
+void Main::routeWheel(QWheelEvent* event) {
+    wheelRest_ += event->angleDelta().y();
+    const bool middle = event->buttons() & Qt::MiddleButton;
+    while (wheelRest_ >= WheelNotch || wheelRest_ <= -WheelNotch) {
+        const bool forward = wheelRest_ > 0;
+        wheelRest_ += forward ? -WheelNotch : WheelNotch;
+        if (digits_->Editing() && digits_->EditIndex() >= 0)
+            digits_->WheelOnDigit(forward);
+        else
+            keys_->Wheel(forward, middle);
+    }
+}
+
+void Main::mousePressEvent(QMouseEvent* event) {
+    LastButton = event->button();
+    LastShift = event->modifiers();
+    // Only the window's own background: a press that a control, a label or the frame did not
+    // take is not a background click.
+    if (event->button() != Qt::RightButton && !childAt(event->position().toPoint()))
+        BackgroundClick();
+    QWidget::mousePressEvent(event);
+}
+
+void Main::BackgroundClick() {
+    if (state_.Connected) {
+        digits_->EndEditing();
+        TuneTo(rx_->Fr(), false, true, true);
+        keys_->ClearEntry();
+        ShowIndicator(Indicator::Idle);
+        FocusPanel();
+    }
+    // The digit cursor goes back to the start in every case.
+    digits_->EndEditing();
 }
 
 // ---- clicks --------------------------------------------------------------------------------
 
 bool Main::clickAllowed(bool settingButton) const {
     if (LastButton == Qt::RightButton) return false;
-    if (settingButton) return Connected && RemoteHeld && !PanelLocked;
+    if (settingButton) return state_.Connected && state_.RemoteHeld && !state_.PanelLocked;
     return true;
 }
 
@@ -942,27 +1100,30 @@ void Main::FT_Click() {
 void Main::STP_Click() {
     if (!clickAllowed(false)) return;
     if (LastButton == Qt::LeftButton) {
-        TuningStep += StepIncrement;
-        if (TuningStep <= 0) TuningStep = StepLimit;
-        if (TuningStep > StepLimit) TuningStep = StepIncrement;
+        tuningStep_ += StepIncrement;
+        if (tuningStep_ <= 0) tuningStep_ = StepLimit;
+        if (tuningStep_ > StepLimit) tuningStep_ = StepIncrement;
     }
-    STP[0]->setText(QString::number(TuningStep));
+    STP[0]->setText(QString::number(tuningStep_));
 }
 
 void Main::SQ_Click() {
-    if (clickAllowed(false) && Connected) ShowSquelch(rx_->SQ());
+    if (clickAllowed(false) && state_.Connected) ShowSquelch(rx_->SQ());
 }
 
 void Main::SM_Click() {
-    if (!clickAllowed(false) || !Connected) return;
-    // The noise window (plain click) and the noise measurement (Shift-click) join here.
+    if (!clickAllowed(false) || !state_.Connected) return;
+    if (OnSMeterClick)
+        OnSMeterClick(LastShift & Qt::ShiftModifier);
+    else
+        WarnBeep();
 }
 
 void Main::Band_Click() {
     if (LastButton != Qt::LeftButton && LastButton != Qt::NoButton) return;
     Polling = false;
     const QString name = QString::fromStdString(freqs_->BandNxt(true));
-    showBandLabel(name, false);
+    ShowBand(name, false);
     TuneTo(freqs_->BandFrq() * 1000, true, false, true);
     Polling = true;
 }
@@ -971,10 +1132,10 @@ void Main::RNG_Click() {
     if (!clickAllowed(false)) return;
     freqs_->RegionNxt();
     showRegion();
-    if (BandEntered()) {
-        showBandLabel(QString::fromStdString(freqs_->BandNam()), false);
-        STP[1]->setText(QString::number(freqs_->Step()));
-        ApplyBandDefaults();
+    if (tuner_->BandEntered()) {
+        ShowBand(QString::fromStdString(freqs_->BandNam()), false);
+        ShowBandStep(freqs_->Step());
+        tuner_->ApplyBandDefaults();
     }
 }
 
@@ -988,22 +1149,7 @@ void Main::Auto_Click(int index) {
 }
 
 void Main::LockImg_Click() {
-    if (!clickAllowed(false) || !Connected || PanelLocked) return;
+    if (!clickAllowed(false) || !state_.Connected || state_.PanelLocked) return;
     rx_->Hook(!rx_->Hook());
     SetLinkHeld(rx_->Hook());
-}
-
-void Main::mousePressEvent(QMouseEvent* event) {
-    LastButton = event->button();
-    LastShift = event->modifiers();
-    if (event->button() != Qt::RightButton) BackgroundClick();
-    QWidget::mousePressEvent(event);
-}
-
-void Main::BackgroundClick() {
-    if (Connected) {
-        TuneTo(rx_->Fr(), false, true, true);
-        FocusDummy();
-    }
-    emit backgroundClicked();
 }

@@ -1,11 +1,14 @@
 #pragma once
 
-#include "core/records.h"
+#include "core/panel.h"
+#include "core/panel_state.h"
+#include "core/smeter_stats.h"
 #include "settings/settings.h"
 
 #include <QBasicTimer>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QString>
 #include <QWidget>
@@ -19,8 +22,11 @@ class Meter;
 class Registry;
 class ScanEngine;
 class KeyCommands;
+class Tuner;
 class MiniHelp;
+class FrequencyDigits;
 class QMessageBox;
+class QStackedLayout;
 
 // A label that reports presses and clicks like a button, so panel labels follow the same
 // mouse-down / click rules as the buttons.
@@ -37,6 +43,17 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
 };
 
+// A label that shows and takes no clicks: a press on it is neither a panel click nor a click
+// on the window background.
+class PassiveLabel : public QLabel {
+    Q_OBJECT
+public:
+    using QLabel::QLabel;
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+};
+
 // A push button that records which mouse button pressed it (a right press must not act).
 class PanelButton : public QPushButton {
     Q_OBJECT
@@ -47,12 +64,12 @@ signals:
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
-    void mouseReleaseEvent(QMouseEvent* event) override;
 };
 
-// The main window: the receiver panel, the update timer and the program-wide state that the key
-// commands, the scans and the other windows read and change.
-class Main : public QWidget {
+// The main window: owns the receiver, the band plan, the tuner, the scan engine and the key
+// commands, lays out the receiver panel and paints it from the program state. The decisions
+// live in those objects; the window forwards events to them and renders what they decide.
+class Main : public QWidget, public PanelHost {
     Q_OBJECT
 public:
     // The window reads and writes its settings through reg, which must outlive it. The
@@ -60,36 +77,99 @@ public:
     explicit Main(Registry& reg, QWidget* parent = nullptr);
     ~Main() override;
 
-    // Start-up (the load handler). Returns false when the operator gave no port: the program
-    // ends without a message and nothing is written.
+    // Start-up. Returns false when the operator gave no port: the program ends without a
+    // message and nothing is written.
     bool Load();
-    // Shutdown (the unload handler): stops the timer, closes the link and writes the settings
-    // unless the window is minimised. Runs once; closeEvent calls it.
+    // Shutdown: stops the timer, closes the link and writes the settings unless the window is
+    // minimised. Runs once; closeEvent calls it.
     void Unload();
 
-    // How the port dialog is shown at start-up. The default shows ComOpt modally; tests replace
-    // it to answer the dialog without a nested event loop. Returns after "COM_Port" and
-    // "COM_Speed" in settings have been edited.
+    // How the port dialog is shown. The default shows it modally; tests replace it to answer
+    // the dialog without a nested event loop. Returns after "COM_Port" and "COM_Speed" in
+    // settings have been edited.
     std::function<void(Main&)> ShowPortDialog;
-    // Set by the options dialog to make the port dialog show even with a configured port.
+    // Makes the port dialog show at start even with a configured port.
     bool PortDialogRequested = false;
     // A port used for this run only (--simulate): Load opens it instead of "COM_Port", and the
     // stored "COM_Port" is written back unchanged.
     int ForcedPort = -1;
+    // The port the dialog preselects when none is configured (the last --port given).
+    int PreferredPort = -1;
 
-    // ---- Program-wide state -------------------------------------------------------------
     Settings settings;
-    bool Connected = false;  // the receiver answered Conn and is reporting
-    bool RemoteHeld = false; // the program holds the receiver under remote control
-    bool PanelLocked = false;
-    int ScanState = 0; // 0 idle, 1 noise measurement, 2 active search, 3..12 scans
-    bool DbLinked = false;
-    bool BandDefaults = true; // entering a band applies the band plan's mode and filter
-    bool Polling = true;      // cleared while a click or key changes the band
-    bool Dumping = false;     // a receiver channel dump is running
-    double TuningStep = 500;  // local tuning step, hertz
-    int FilterPosition = -1;  // position in the filter cycle; -1 until the first report
-    int EventCount = 0;       // receiver events since the last silence check
+
+    // Where the feature rooms join the window. Each is optional: without it the action is
+    // refused with the beep (or, for the options, the port dialog shows).
+    std::function<void(bool shift)> OnSMeterClick;   // plain: noise window; Shift: survey
+    std::function<void(int raw)> OnSMeterProcedure;  // readings while an S-meter procedure runs
+    std::function<void(double hz)> OnLookNotes;      // a tuned frequency to find in pad and log
+    std::function<void()> OnOptions;                 // the Options button
+
+    // The S-meter statistics of the readings while no S-meter procedure runs.
+    SMeterStats SMeter;
+
+    Nrd535& receiver() const { return *rx_; }
+    Freqs& freqs() const { return *freqs_; }
+    Meter* meter() const { return meter_; }
+    Tuner& tuner() const { return *tuner_; }
+    ScanEngine& scan() const { return *scan_; }
+    KeyCommands& keys() const { return *keys_; }
+    Registry& registry() const { return reg_; }
+    FrequencyDigits& digits() const { return *digits_; }
+    MiniHelp& Help();
+    // "Kelvan x.y.z - Receiver Module [NRD535D]".
+    QString ProgramTitle;
+
+    // ---- Panel -------------------------------------------------------------------------
+    const ProgramState& State() const override { return state_; }
+    void TuneTo(double hz, bool setReceiver, bool lookBand, bool lookNotes) override;
+    void ShowMode(int code, bool apply) override;
+    void ShowFilter(int code, bool apply) override;
+    void ShowAgc(int code, bool apply) override;
+    void ShowNoiseBlanker(int code, bool apply) override;
+    void ShowRecordNumber(const QString& tag, const QString& number) override;
+    void ShowRecordCaption(double hz, const QString& comment, bool visible) override;
+    void ClearChannelLabels() override;
+    void SetSourceTip(const QString& tip) override;
+    int CommentWidth() const override;
+    void SetPanelLocked(bool locked) override;
+    void StopScan() override;
+    void WarnBeep() override;
+    void ShowBand(const QString& name, bool flagged) override;
+    void ShowBandStep(int hz) override;
+    void ShowKnownPosition(int list, int position) override;
+    void ShowDigits(double hz) override;
+    void ShowIndicator(Indicator indicator) override;
+    void SetLinkHeld(bool held) override;
+    void SetScanState(ScanState state) override;
+    void SetPolling(bool polling) override { Polling = polling; }
+    double TuningStep() const override { return tuningStep_; }
+    void SetTuningStep(double hz) override;
+    void SetFilterPosition(int position) override { FilterPosition = position; }
+    void ClickRegion() override;
+    void ClickSMeter(bool shift) override;
+    bool ToggleSpectrum() override;
+    void ShowHelp() override;
+    void FocusPanel() override;
+
+    void SetDbLinked(bool linked);
+    void ShowAttenuator(int code, bool apply);
+    void ShowSquelch(int value);
+    void ShowSMeter(int value);
+    // Every reported S-meter reading.
+    void SMeterReport(int value);
+    // Shows the port dialog; a changed port or speed releases the receiver and reopens the link.
+    void ChangePort();
+    // Repaints the two automatic-band indicators from "BND_AutoFT"/"BND_AutoMD".
+    void ShowAutoFlags();
+    // The window background click (left or middle button): repaint from the receiver.
+    void BackgroundClick();
+    // Counts the beeps (tests read it; the offscreen platform has no audible beep).
+    int BeepCount = 0;
+    bool Polling = true;     // cleared while a click or key changes the band
+    bool Dumping = false;    // a receiver channel dump is running
+    int FilterPosition = -1; // position in the filter cycle; -1 until the first report
+    int EventCount = 0;      // receiver events since the last silence check
     Qt::MouseButton LastButton = Qt::NoButton; // of the last mouse-down on a panel control
     Qt::KeyboardModifiers LastShift;
     // Tick record.
@@ -99,60 +179,9 @@ public:
     // Tables filled by receiver channel dumps and the memory files.
     std::array<MemoryRecord, 200> Channels;
     bool ChannelsChanged = false;
-    // S-meter statistics: ring length, ring index, highest and lowest reading above the
-    // threshold, current and previous mean, then the ring of the last 10 readings.
-    std::array<int, 16> SMeterStats{};
-
-    Nrd535& receiver() const { return *rx_; }
-    Freqs& freqs() const { return *freqs_; }
-    Meter* meter() const { return meter_; }
-    ScanEngine& scan() const { return *scan_; }
-    KeyCommands& keys() const { return *keys_; }
-    Registry& registry() const { return reg_; }
-    // "Kelvan x.y.z - Receiver Module [NRD535D]".
-    QString ProgramTitle;
-
-    // ---- Panel operations ---------------------------------------------------------------
-    // The one entry point that changes or repaints the frequency (hertz).
-    void TuneTo(double frequency, bool setReceiver, bool lookBand, bool lookNotes);
-    // Writes the frequency's digits into the FrqDigit boxes without tuning.
-    void ShowDigits(double frequency);
-    void SetLinkHeld(bool held);
-    void SetPanelLocked(bool locked);
-    void SetDbLinked(bool linked);
-    void StopScan();
-    // Shows the port dialog; a changed port or speed releases the receiver and reopens the link.
-    void ChangePort();
-    void ApplyBandDefaults();
-    // True once each time the band plan's position moves to another band or region. The band
-    // plan's own change flag stays set once anything moved, so it cannot tell a new band.
-    bool BandEntered();
-    // apply true sends the code to the receiver; false repaints the control from it.
-    void ShowMode(int code, bool apply);
-    void ShowFilter(int code, bool apply);
-    void ShowAgc(int code, bool apply);
-    void ShowNoiseBlanker(int code, bool apply);
-    void ShowAttenuator(int code, bool apply);
-    void ShowSquelch(int value);
-    void ShowSMeter(int value);
-    // The S-meter handler fed with every reported reading.
-    void SMeterReport(int value);
-    void ResetSMeterStats();
-    // One beep when "WIN_Beep" is set; every refused key or action uses it.
-    void WarnBeep();
-    // Repaints the two automatic-band indicators from "BND_AutoFT"/"BND_AutoMD".
-    void ShowAutoFlags();
-    // Clears the channel labels and hides the two hidden entry boxes.
-    void ClearChannelLabels();
-    // Gives the keyboard focus back to the hidden entry control.
-    void FocusDummy();
-    // The window background click (left or middle button): repaint from the receiver.
-    void BackgroundClick();
-    // Counts the beeps (tests read it; the offscreen platform has no audible beep).
-    int BeepCount = 0;
 
     // ---- Update timer -------------------------------------------------------------------
-    // One tick of TimUpd; the timer calls it every 100 ms.
+    // One tick; the timer calls it every 100 ms.
     void Tick();
     // Starts or stops the 100 ms timer (tests stop it and call Tick themselves).
     void SetTimerRunning(bool running);
@@ -175,13 +204,14 @@ public:
     QLabel* FrDbImg;
     QLabel* CHN;
     QLabel* LblCHN;
+    QLabel* FFrq;
+    QLabel* FCom;
     PanelLabel* DIMInf;
-    QLineEdit* Dummy;                   // holds the keyboard focus; swallows typed characters
-    QLineEdit* CmdBox;                  // hidden entry box: pending command
-    QLineEdit* FrqBox;                  // hidden entry box: typed frequency
-    std::array<QLineEdit*, 8> FrqDigit; // index 0 the ten-megahertz digit, 7 the hertz digit
+    QLineEdit* Dummy;  // holds the keyboard focus; swallows typed characters
+    QLineEdit* CmdBox; // hidden entry box: pending command
+    QLineEdit* FrqBox; // hidden entry box: typed frequency
     QWidget* FrqFrame;
-    QWidget* Mask; // covers the frequency display while not connected
+    QLabel* Mask; // covers the frequency display while not connected
     PanelButton* Scan;
     PanelButton* Options;
     PanelButton* Store;
@@ -194,19 +224,30 @@ public:
 signals:
     // The tick connected (true) or lost (false) the receiver.
     void linkChanged(bool connected);
-    // A left or middle click on the window background: digit editing and the keyboard entry
-    // state end here (the key commands connect to it).
-    void backgroundClicked();
+    // Load finished: the port is open, the settings read, the timer running.
+    void started();
+    // Unload began: the rooms stop their timers and put their values into settings before the
+    // settings are written.
+    void stopping();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
     void changeEvent(QEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void timerEvent(QTimerEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void buildPanel();
     void wirePanel();
+    // Paints the controls' enabled state from the program state.
+    void render();
+    // The link is gone (silence, a lost device, a new port): cover the display, let go.
+    void dropLink();
+    // Runs the port dialog as configured (tests replace it).
+    void runPortDialog();
+    bool routeKey(QObject* watched, class QKeyEvent* event);
+    void routeWheel(class QWheelEvent* event);
     void OnUpd();
     void OnChn(bool table, int index, bool last, double frequency, int mode, int filter, int agc,
                int att);
@@ -224,24 +265,25 @@ private:
     void Auto_Click(int index);
     void LockImg_Click();
     void showRegion();
-    void showBandLabel(const QString& name, bool flagged);
-
-    Registry& reg_;
-    std::unique_ptr<Nrd535> rx_;
-    std::unique_ptr<Freqs> freqs_;
-    Meter* meter_ = nullptr;
-    std::unique_ptr<ScanEngine> scan_;
-    KeyCommands* keys_ = nullptr; // a QObject child of the window
-    QBasicTimer timer_;
     void onPortLost(const QString& description);
-    bool eventFilter(QObject* watched, QEvent* event) override;
     void applyOnTop();
 
+    Registry& reg_;
+    ProgramState state_;
+    EnabledControls shown_;
+    bool rendered_ = false;
+    std::unique_ptr<Nrd535> rx_;
+    std::unique_ptr<Freqs> freqs_;
+    std::unique_ptr<Tuner> tuner_;
+    std::unique_ptr<ScanEngine> scan_;
+    std::unique_ptr<KeyCommands> keys_;
+    FrequencyDigits* digits_ = nullptr;
+    Meter* meter_ = nullptr;
+    QPointer<MiniHelp> help_;
+    QBasicTimer timer_;
     QMessageBox* linkLostBox_ = nullptr;
-    // The band last seen by BandEntered (lower and upper edge, kHz; region); -1 before the first.
-    double bandLow_ = -1;
-    double bandHigh_ = -1;
-    int bandRegion_ = -1;
+    double tuningStep_ = 500;
+    int wheelRest_ = 0; // eighths of a degree not yet turned into a notch
     int savedPort_ = -1;
     bool inTick_ = false;
     // Ticks left before the silence check may judge a fresh link (see Tick).

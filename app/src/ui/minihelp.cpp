@@ -1,5 +1,7 @@
 #include "ui/minihelp.h"
 
+#include "core/units.h"
+
 #include "input/keys_table.h"
 
 #include <QKeyEvent>
@@ -43,16 +45,6 @@ const char* CommandSection(char prefix) {
 
 } // namespace
 
-int TwipsToPixels(int twips, const QWidget* on) {
-    const int dpi = on ? on->logicalDpiX() : 96;
-    return twips * dpi / 1440;
-}
-
-int PixelsToTwips(int pixels, const QWidget* on) {
-    const int dpi = on ? on->logicalDpiX() : 96;
-    return dpi > 0 ? pixels * 1440 / dpi : pixels * 15;
-}
-
 MiniHelp::MiniHelp(QWidget* parent) : QWidget(parent, Qt::Window), text_(new QTextEdit(this)) {
     setObjectName(QStringLiteral("MiniHelp"));
     text_->setReadOnly(true);
@@ -71,17 +63,17 @@ void MiniHelp::SetTitle(const QString& programTitle) {
 
 void MiniHelp::ShowAt(int leftTwips, int topTwips, bool onTop) {
     setWindowFlag(Qt::WindowStaysOnTopHint, onTop);
-    move(TwipsToPixels(leftTwips, this), TwipsToPixels(topTwips, this));
+    move(TwipsToPixels(leftTwips), TwipsToPixels(topTwips));
     show();
     raise();
 }
 
 int MiniHelp::LeftTwips() const {
-    return PixelsToTwips(pos().x(), this);
+    return PixelsToTwips(pos().x());
 }
 
 int MiniHelp::TopTwips() const {
-    return PixelsToTwips(pos().y(), this);
+    return PixelsToTwips(pos().y());
 }
 
 QString MiniHelp::Html() {

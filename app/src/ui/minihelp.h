@@ -32,7 +32,3 @@ protected:
 private:
     QTextEdit* text_;
 };
-
-// Twips (1/1440 inch) and pixels at the screen's logical resolution.
-int TwipsToPixels(int twips, const QWidget* on);
-int PixelsToTwips(int pixels, const QWidget* on);

@@ -1,5 +1,8 @@
 #include "fixture.h"
 
+#include "core/tuner.h"
+#include "ui/frequency_digits.h"
+
 #include <ostry/nrd535.h>
 #include <ostry/serialline.h>
 
@@ -79,14 +82,14 @@ bool KelvaneFixture::startMain() {
 }
 
 bool KelvaneFixture::connect() {
-    for (int i = 0; i < 5 && !main->Connected; ++i) tick();
-    if (!main->Connected) {
+    for (int i = 0; i < 5 && !main->State().Connected; ++i) tick();
+    if (!main->State().Connected) {
         QTest::qFail("the program did not connect to the simulator", __FILE__, __LINE__);
         return false;
     }
     // The first status report ("I1" makes the receiver send one) fills the panel.
     if (!waitTicking([this] {
-            return main->FrqDigit[0]->text() != QLatin1String("-") &&
+            return main->digits().Box(0)->text() != QLatin1String("-") &&
                    main->MD->text() != QLatin1String("Mode");
         })) {
         QTest::qFail("no status report reached the panel", __FILE__, __LINE__);
@@ -131,6 +134,8 @@ QStringList KelvaneFixture::takeLines() {
         sim.clearReceivedLines();
         return lines;
     }
+    // A tune request may still wait for the line to be free.
+    waitFor([&] { return !main->tuner().Pending(); });
     main->receiver().SMUpd();
     waitFor([&] {
         const QStringList lines = sim.receivedLines();

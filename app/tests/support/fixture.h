@@ -5,8 +5,8 @@
 // and pad files live), and the real main window under the offscreen platform. The update timer
 // is stopped once the window is up: tests call tick() and count ticks instead of timing them.
 
-#include "ui/main_window.h"
 #include "settings/registry.h"
+#include "ui/main_window.h"
 
 #include <nrd535sim/simulator.h>
 
