@@ -2,6 +2,7 @@
 // hive and hands over to the main window, whose Load() does the start-up work.
 #include "settings/registry.h"
 #include "ui/main_window.h"
+#include "ui/noise_wiring.h"
 
 #include <nrd535sim/simulator.h>
 #include <ostry/nrd535.h>
@@ -189,6 +190,7 @@ int main(int argc, char** argv) {
     }
 
     Main window(reg);
+    WireNoise(window);
     if (simulate) window.ForcedPort = SimulatedPort;
     window.PreferredPort = preferredPort;
     if (!window.Load()) return 0;

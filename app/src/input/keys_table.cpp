@@ -24,8 +24,8 @@ constexpr std::array commandRows{
     CommandRow{'N', '0', CommandKind::NoiseBlanker, 0, true, "noise blanker off"},
     CommandRow{'N', '1', CommandKind::NoiseBlanker, 1, true, "noise blanker 1"},
     CommandRow{'N', '2', CommandKind::NoiseBlanker, 2, true, "noise blanker 2"},
-    CommandRow{'N', 'C', CommandKind::NoiseWindow, 0, false, "show the noise-floor window"},
-    CommandRow{'N', 'V', CommandKind::NoiseMeasure, 0, false, "measure the noise floor"},
+    CommandRow{'N', 'C', CommandKind::NoiseWindow, 0, true, "show the noise-floor window"},
+    CommandRow{'N', 'V', CommandKind::NoiseMeasure, 0, true, "measure the noise floor"},
     CommandRow{'S', '1', CommandKind::Scan, 0, true, "range scan: the \"SCN_Range\" block around the frequency"},
     CommandRow{'S', 'R', CommandKind::Scan, 1, true, "mark scan: between the [ and ] marks"},
     CommandRow{'S', 'B', CommandKind::Scan, 2, true, "band scan: the current band of the band plan"},
@@ -63,6 +63,8 @@ constexpr std::array singleKeyRows{
     KeyHelpRow{"Scan", "Ctrl+Alt+Shift+Left/Right", "stepping scan up / down by the local step"},
     KeyHelpRow{"Scan", "Wheel", "local step down / up; with the middle button held: stepping scan"},
     KeyHelpRow{"Scan", "Esc", "stop the scan"},
+    KeyHelpRow{"Scan", "Page Up", "activity search upwards: stops at the first signal above the noise floor"},
+    KeyHelpRow{"Scan", "Page Down", "activity search downwards"},
     KeyHelpRow{"Help", "F1", "this window (Esc closes it)"},
 };
 // clang-format on

@@ -2,6 +2,7 @@
 
 #include "core/tuner.h"
 #include "ui/frequency_digits.h"
+#include "ui/noise_wiring.h"
 
 #include <ostry/nrd535.h>
 #include <ostry/serialline.h>
@@ -65,6 +66,7 @@ bool KelvaneFixture::startMain() {
     reg = std::make_unique<Registry>(settingsPath());
     reg->Load();
     main = std::make_unique<Main>(*reg);
+    WireNoise(*main);
     main->receiver().setMessageDisplay([this](const QString& text) { messages << text; });
     main->ShowPortDialog = [this](Main& m) {
         ++portDialogShown;

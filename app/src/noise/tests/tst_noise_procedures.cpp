@@ -42,6 +42,9 @@ public:
     void ShowAgc(int code, bool apply) override {
         if (apply) rx.AG(ostry::AG(code));
     }
+    void ShowNoiseBlanker(int code, bool apply) override {
+        if (apply) rx.NB(qint16(code));
+    }
     void ShowRecordNumber(const QString&, const QString&) override {}
     void ShowRecordCaption(double, const QString&, bool) override {}
     void ClearChannelLabels() override {}
