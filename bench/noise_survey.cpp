@@ -198,6 +198,23 @@ void BM_Search(benchmark::State& state) {
 }
 BENCHMARK(BM_Search)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
 
+// The same probe with only the update timer's polls running: the stall the machine itself
+// gives, to read the figures above against.
+void BM_IdleBaseline(benchmark::State& state) {
+    Bench b;
+    if (!b.ok) return state.SkipWithError("no simulator link");
+    for (auto _ : state) {
+        b.startProbe();
+        QElapsedTimer t;
+        t.start();
+        b.waitFor([] { return false; }, 10000);
+        b.probe.stop();
+        state.SetIterationTime(double(t.nsecsElapsed()) / 1e9);
+        state.counters["longest_stall_ms"] = double(b.longestGap);
+    }
+}
+BENCHMARK(BM_IdleBaseline)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
+
 } // namespace
 
 int main(int argc, char** argv) {

@@ -157,6 +157,7 @@ void SMeterProcedures::NoiseMeasure(bool start) {
     m_lastSM = 255;
     m_previous = 255;
     ResetStats();
+    emit SurveyStarted();
     m_proc = Procedure::Survey;
     m_phase = Phase::Idle;
     m_setScan(ScanState::NoiseMeasure);

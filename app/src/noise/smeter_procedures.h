@@ -77,6 +77,8 @@ public:
 signals:
     // The colour the S-meter label takes now.
     void SMeterColour(const QColor& colour);
+    // A survey started; the S-meter statistics start again with it.
+    void SurveyStarted();
     // A survey step was tuned: the segment (0..29) and frequency (hertz) reached. The levels
     // of the survey may have changed too (the noise window repaints).
     void SurveyProgress(int segment, double hz);

@@ -30,6 +30,8 @@ NoiseRoom::NoiseRoom(Main& main) : QObject(&main), m_main(main) {
             m_main.ClearChannelLabels();
         if (m_window) m_window->SurveyChanged();
     });
+    connect(m_proc, &SMeterProcedures::SurveyStarted, this,
+            [&main] { main.SMeter.Reset(main.settings.SMT_Sql); });
     connect(m_proc, &SMeterProcedures::SurveyFinished, this, [this] {
         m_main.ClearChannelLabels();
         ShowWindow(true);
