@@ -105,6 +105,7 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("kelvane"));
     QApplication::setApplicationVersion(QStringLiteral(KELVANE_VERSION));
     QApplication::setOrganizationName(QStringLiteral("Dunmore Software"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.kelvane.Kelvane"));
 
     QStringList args = QApplication::arguments();
     // The last port mapped for this run is the one the port dialog offers first.

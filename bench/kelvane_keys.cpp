@@ -5,6 +5,9 @@
 //   at the far end of the pseudo-terminal. One "F" line takes 20.8 ms on the wire at 4800 baud.
 // - Scan pacing: a band scan with "SCN_Delay" 1 on the real 100 ms timer; the intervals between
 //   successive "F" commands, and whether any step was missed or sent twice.
+// - Bursts: 40 Up keys (or 40 wheel notches) 10, 33 or 100 ms apart against the simulator
+//   paced at 4800 baud: how many of the 40 steps the receiver ends up moved, and the time from
+//   the last key to the receiver's last "F" line arriving complete.
 // Figures only; nothing here fails.
 
 #include "fixture.h"
@@ -16,6 +19,8 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QKeyEvent>
+#include <QTest>
+#include <QWheelEvent>
 
 #include <algorithm>
 #include <cmath>
@@ -136,6 +141,63 @@ void BM_BandScanPacing(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_BandScanPacing)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
+
+// One burst of 40 keys (Up, 5 kHz each in the 31 m band) or wheel notches (500 Hz each, down).
+void BM_Burst(benchmark::State& state) {
+    const int gapMs = int(state.range(0));
+    const bool wheel = state.range(1) != 0;
+    constexpr int Presses = 40;
+    const qint64 stepHz = wheel ? -500 : 5000;
+    std::vector<double> reached;
+    std::vector<double> lastToWireMs;
+    for (auto _ : state) {
+        KelvaneFixture fx(Hive(4));
+        if (!fx.ok() || !Hold(fx)) {
+            state.SkipWithError("no window on the simulator");
+            return;
+        }
+        Main& m = *fx.main;
+        const qint64 start = fx.sim.settings().hz;
+        const qint64 target = start + Presses * stepHz;
+        QElapsedTimer clock;
+        qint64 arrived = -1;
+        QObject::connect(&fx.sim, &nrd535sim::Simulator::lineReceived, &fx.sim,
+                         [&](const QString& line) {
+                             if (line == QStringLiteral("F%1").arg(target, 8, 10, QChar(u'0')))
+                                 arrived = clock.nsecsElapsed();
+                         });
+        m.SetTimerRunning(true); // polls and reports as in the running program
+        for (int i = 0; i < Presses; ++i) {
+            if (wheel) {
+                const QPointF at(m.width() / 2.0, 4);
+                QWheelEvent notch(at, m.mapToGlobal(at), QPoint(), QPoint(0, 120), Qt::NoButton,
+                                  Qt::NoModifier, Qt::NoScrollPhase, false);
+                QApplication::sendEvent(&m, &notch);
+            } else {
+                Press(m, Qt::Key_Up);
+            }
+            if (i + 1 < Presses) QTest::qWait(gapMs);
+        }
+        clock.start();
+        KelvaneFixture::waitFor([&] { return arrived >= 0; }, 3000);
+        KelvaneFixture::waitFor([&] { return fx.sim.settings().hz == target; }, 3000);
+        m.SetTimerRunning(false);
+        reached.push_back(double(fx.sim.settings().hz - start) / double(stepHz));
+        lastToWireMs.push_back(arrived >= 0 ? double(arrived) / 1e6 : -1);
+        state.SetIterationTime(arrived >= 0 ? double(arrived) * 1e-9 : 1.0);
+    }
+    std::sort(reached.begin(), reached.end());
+    std::sort(lastToWireMs.begin(), lastToWireMs.end());
+    state.counters["steps_of_40_min"] = reached.front();
+    state.counters["last_key_to_wire_ms_median"] = lastToWireMs[lastToWireMs.size() / 2];
+    state.counters["last_key_to_wire_ms_max"] = lastToWireMs.back();
+}
+BENCHMARK(BM_Burst)
+    ->ArgsProduct({{10, 33, 100}, {0, 1}})
+    ->ArgNames({"gap_ms", "wheel"})
+    ->UseManualTime()
+    ->Iterations(5)
+    ->Unit(benchmark::kMillisecond);
 
 } // namespace
 

@@ -46,14 +46,14 @@ private slots:
                               << "";
         QTest::newRow("help names the port option") << QStringList{"-h"} << 0 << "--port"
                                                     << "";
-        QTest::newRow("version") << QStringList{"--version"} << 0 << "kelvane 0.1.0"
-                                 << "";
+        QTest::newRow("version") << QStringList{"--version"} << 0
+                                 << QStringLiteral("kelvane " KELVANE_VERSION) << "";
         QTest::newRow("unknown option") << QStringList{"--frobnicate"} << 2 << ""
                                         << "unknown option --frobnicate";
         QTest::newRow("settings without a file") << QStringList{"--settings"} << 2 << ""
                                                  << "--settings needs a file name";
         QTest::newRow("malformed port") << QStringList{"--port", "x=/dev/null"} << 2 << ""
-                                        << "";
+                                        << "--port";
     }
     void options() {
         QFETCH(QStringList, args);
@@ -62,8 +62,10 @@ private slots:
         QFETCH(QString, err);
         const Run r = kelvane(args);
         QCOMPARE(r.code, code);
-        QVERIFY2(r.out.contains(out), qPrintable(r.out));
-        QVERIFY2(r.err.contains(err), qPrintable(r.err));
+        // An empty column means nothing at all on that stream.
+        QVERIFY2(out.isEmpty() ? r.out.isEmpty() : r.out.contains(out), qPrintable(r.out));
+        QVERIFY2(err.isEmpty() ? r.err.trimmed().isEmpty() : r.err.contains(err),
+                 qPrintable(r.err));
     }
 
     void simulatedRunConnectsAndKeepsTheStoredPort() {

@@ -32,6 +32,9 @@ private slots:
     void pendingLetterIndicator();
     void lockAndUnlock();
     void helpWindow();
+    void burstReachesTheLastStep_data();
+    void burstReachesTheLastStep();
+    void steppingScanIsRemembered();
 };
 
 void TestKeys::sequences_data() {
@@ -464,4 +467,49 @@ void TestKeys::helpWindow() {
 }
 
 QTEST_MAIN(TestKeys)
+// Keys pressed faster than the receiver reports (a held key, a spun wheel) all count: each step
+// builds on the last one commanded, and the receiver ends where the last key put it.
+void TestKeys::burstReachesTheLastStep_data() {
+    QTest::addColumn<int>("gapMs");
+    QTest::newRow("at once") << 0;
+    QTest::newRow("10 ms") << 10;
+    QTest::newRow("40 ms") << 40;
+}
+
+void TestKeys::burstReachesTheLastStep() {
+    QFETCH(int, gapMs);
+    KelvaneFixture::Options options;
+    options.hiveLines = NoBandDefaults();
+    KelvaneFixture fx(options);
+    QVERIFY(Ready(fx, 9410000));
+    constexpr int presses = 40;
+    for (int i = 0; i < presses; ++i) {
+        QTest::keyClick(fx.main->Dummy, Qt::Key_Up);
+        if (gapMs) QTest::qWait(gapMs);
+    }
+    const QStringList lines = TuneLines(fx.takeLines());
+    const qint64 last = 9410000 + presses * 5000;
+    QVERIFY(!lines.isEmpty());
+    QVERIFY2(lines.last() == QStringLiteral("F%1").arg(last, 8, 10, QChar(u'0')),
+             qPrintable(lines.join(u' ')));
+    // Never a step back, never more lines than keys.
+    QVERIFY(lines.size() <= presses);
+    for (qsizetype i = 1; i < lines.size(); ++i) QVERIFY(lines[i] > lines[i - 1]);
+    QTRY_COMPARE(fx.sim.settings().hz, last);
+}
+
+// The stepping scan stores its mode, so the Scan button starts it again.
+void TestKeys::steppingScanIsRemembered() {
+    KelvaneFixture::Options options;
+    options.hiveLines = NoBandDefaults();
+    KelvaneFixture fx(options);
+    QVERIFY(Ready(fx, 9410000));
+    Type(fx, "{SCA-Left}");
+    QCOMPARE(int(fx.main->State().Scan), int(ScanState::Stepping));
+    QCOMPARE(fx.main->settings.SCN_Mode, 255);
+    Type(fx, "{Esc}");
+    KelvaneFixture::click(fx.main->Scan);
+    QCOMPARE(int(fx.main->State().Scan), int(ScanState::Stepping));
+}
+
 #include "tst_keys.moc"

@@ -2,6 +2,7 @@
 #include "core/tuner.h"
 #include "core/units.h"
 #include "fixture.h"
+#include "input/keys.h"
 #include "ui/frequency_digits.h"
 
 #include <fennick/freqs.h>
@@ -324,6 +325,90 @@ private slots:
             QCOMPARE(r.Comment, here ? QString() : kept.Comment);
         }
         QVERIFY(!m.ChannelsChanged);
+    }
+
+    // Esc while the receiver is free must not hand the operator controls that act on it.
+    void escWhileFreeKeepsTheControlsDisabled() {
+        KelvaneFixture f;
+        QVERIFY(f.ok());
+        Main& m = *f.main;
+        QVERIFY(!m.State().RemoteHeld);
+        QTest::keyClick(m.Dummy, Qt::Key_Escape);
+        for (QWidget* w :
+             std::initializer_list<QWidget*>{m.AG, m.FT, m.AT, m.NB, m.Scan, m.digits().Box(2)})
+            QVERIFY2(!w->isEnabled(), qPrintable(w->objectName() + w->metaObject()->className()));
+        f.clearLines();
+        QTest::keyClick(m.digits().Box(2), Qt::Key_Up);
+        QCOMPARE(f.takeLines(), QStringList{});
+    }
+
+    // With the receiver off the cover hides the frequency and reads in full.
+    void coverHidesTheWholeFrequency() {
+        KelvaneFixture f;
+        QVERIFY(f.ok());
+        Main& m = *f.main;
+        f.sim.setPowered(false);
+        QVERIFY(f.waitTicking([&] { return !m.State().Connected; }));
+        QVERIFY(m.Mask->isVisible());
+        QVERIFY(!m.digits().isVisible());
+        QVERIFY2(m.Mask->width() >= m.digits().sizeHint().width(),
+                 qPrintable(QString::number(m.Mask->width())));
+        QVERIFY(m.Mask->height() >= m.digits().sizeHint().height());
+        QVERIFY(m.Mask->fontMetrics().horizontalAdvance(m.Mask->text()) <= m.Mask->width());
+        f.sim.setPowered(true);
+        QVERIFY(f.waitTicking([&] { return m.State().Connected; }));
+        QVERIFY(!m.Mask->isVisible());
+        QVERIFY(m.digits().isVisible());
+    }
+
+    // Labels that only show, and the gaps of the frame, are not the window background: a click
+    // there keeps what the operator is typing. The background itself clears it, and only while
+    // connected.
+    void clicksThatKeepTheEntry_data() {
+        QTest::addColumn<QString>("target");
+        QTest::addColumn<bool>("connected");
+        QTest::addColumn<bool>("kept");
+        QTest::newRow("channel number") << "CHN" << true << true;
+        QTest::newRow("channel tag") << "LblCHN" << true << true;
+        QTest::newRow("database picture") << "FrDbImg" << true << true;
+        QTest::newRow("step caption") << "LblSTP" << true << true;
+        QTest::newRow("frame gap") << "frame" << true << true;
+        QTest::newRow("background") << "background" << true << false;
+        QTest::newRow("background, no link") << "background" << false << true;
+    }
+    void clicksThatKeepTheEntry() {
+        QFETCH(QString, target);
+        QFETCH(bool, connected);
+        QFETCH(bool, kept);
+        KelvaneFixture f;
+        QVERIFY(f.ok());
+        Main& m = *f.main;
+        if (!connected) {
+            f.sim.setPowered(false);
+            QVERIFY(f.waitTicking([&] { return !m.State().Connected; }));
+        }
+        QTest::keyClicks(m.Dummy, QStringLiteral("712"));
+        QCOMPARE(m.keys().Entry().Text(), QStringLiteral("712"));
+        QWidget* w = &m;
+        QPoint at(1, 1);
+        if (target == QLatin1String("CHN")) w = m.CHN;
+        if (target == QLatin1String("LblCHN")) w = m.LblCHN;
+        if (target == QLatin1String("FrDbImg")) w = m.FrDbImg;
+        if (target == QLatin1String("LblSTP")) w = m.LblSTP[0];
+        if (target == QLatin1String("frame")) {
+            w = m.FrqFrame;
+            at = QPoint(-1, -1);
+            for (int y = 0; y < w->height() && at.x() < 0; ++y)
+                for (int x = w->width() / 2; x < w->width() && at.x() < 0; ++x)
+                    if (!w->childAt(x, y)) at = QPoint(x, y);
+            QVERIFY(at.x() >= 0);
+        }
+        if (w != &m && w != m.FrqFrame) {
+            w->show(); // the database picture shows only while linked
+            at = w->rect().center();
+        }
+        QTest::mouseClick(w, Qt::LeftButton, Qt::NoModifier, at);
+        QCOMPARE(m.keys().Entry().Text(), kept ? QStringLiteral("712") : QString());
     }
 };
 

@@ -14,8 +14,12 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSerialPort>
+#include <QTemporaryDir>
 #include <QTest>
 #include <ctime>
+#include <fcntl.h>
+#include <termios.h>
+#include <unistd.h>
 
 namespace {
 
@@ -61,7 +65,10 @@ private slots:
         // unconnected start, then start again with it.
         KelvaneFixture f(o);
         QCOMPARE(f.portDialogShown, 1);
-        QVERIFY(!f.main || !f.main->State().Connected);
+        // Ended before anything started: no port open, no timer.
+        QVERIFY(f.main);
+        QVERIFY(!f.main->receiver().PortOpened());
+        QVERIFY(!f.main->TimerRunning());
         QVERIFY(!QFile::exists(f.settingsPath())); // ended without writing anything
 
         f.portDialog = answer;
@@ -243,7 +250,8 @@ private slots:
         QVERIFY(!m.State().RemoteHeld);
         QVERIFY(!m.receiver().Hook());
         QCOMPARE(m.windowTitle(),
-                 QStringLiteral("Kelvan 0.1.0 - Receiver Module [NRD535D Rev. 535D ROM 2.11]"));
+                 QStringLiteral("Kelvan " KELVANE_VERSION
+                                " - Receiver Module [NRD535D Rev. 535D ROM 2.11]"));
     }
 
     // The Options button reaches the port dialog: unchanged answers leave the link alone, a new
@@ -277,7 +285,8 @@ private slots:
     void captionShowsTheRevision_data() {
         QTest::addColumn<QString>("ident");
         QTest::addColumn<QString>("caption");
-        const QString base = QStringLiteral("Kelvan 0.1.0 - Receiver Module [NRD535D");
+        const QString base =
+            QStringLiteral("Kelvan " KELVANE_VERSION " - Receiver Module [NRD535D");
         QTest::newRow("revision") << QStringLiteral("535D ROM 2.11")
                                   << base + QStringLiteral(" Rev. 535D ROM 2.11]");
         QTest::newRow("not a 535 answer") << QStringLiteral("XYZ 1.0") << base + QLatin1Char(']');
@@ -353,6 +362,68 @@ private slots:
         QVERIFY(m.State().Connected);
         QVERIFY(!m.Mask->isVisible());
         QTRY_VERIFY(m.LinkLostMessage().isEmpty()); // closed on reconnection
+    }
+
+    // The dialog offers the configured port, else the one given for this run, else none: the
+    // operator must choose before OK.
+    void portDialogPreselects_data() {
+        QTest::addColumn<int>("configured");
+        QTest::addColumn<int>("preferred");
+        QTest::addColumn<int>("selected");
+        QTest::newRow("configured") << 1 << -1 << 1;
+        QTest::newRow("nothing configured") << -1 << -1 << -1;
+        QTest::newRow("given for this run") << -1 << 1 << 1;
+        QTest::newRow("configured wins") << 1 << 2 << 1;
+    }
+    void portDialogPreselects() {
+        QFETCH(int, configured);
+        QFETCH(int, preferred);
+        QFETCH(int, selected);
+        nrd535sim::Simulator sim;
+        QTemporaryDir dir;
+        QVERIFY(sim.start(dir.filePath(QStringLiteral("rx"))));
+        ostry::setPortDevice(1, sim.path());
+        Settings settings;
+        settings.COM_Port = configured;
+        ComOpt dialog(settings, nullptr, preferred);
+        const int current =
+            dialog.Port->currentIndex() >= 0 ? dialog.Port->currentData().toInt() : -1;
+        QCOMPARE(current, selected);
+        QCOMPARE(dialog.OK->isEnabled(), selected >= 1);
+    }
+
+    void portDialogKeepsOnTop() {
+        Settings settings;
+        for (bool onTop : {false, true}) {
+            settings.WIN_OnTop = onTop;
+            ComOpt dialog(settings);
+            QCOMPARE(dialog.windowFlags().testFlag(Qt::WindowStaysOnTopHint), onTop);
+        }
+    }
+
+    // Listing the ports must not configure them: a device on a port may belong to other
+    // equipment.
+    void probingLeavesTheLineAlone() {
+        nrd535sim::Simulator sim;
+        QTemporaryDir dir;
+        QVERIFY(sim.start(dir.filePath(QStringLiteral("rx"))));
+        ostry::setPortDevice(1, sim.path());
+        const int fd = ::open(QFile::encodeName(sim.path()).constData(), O_RDWR | O_NOCTTY);
+        QVERIFY(fd >= 0);
+        termios before{};
+        QCOMPARE(::tcgetattr(fd, &before), 0);
+        cfsetispeed(&before, B1200);
+        cfsetospeed(&before, B1200);
+        before.c_lflag |= ICANON | ECHO;
+        QCOMPARE(::tcsetattr(fd, TCSANOW, &before), 0);
+        QCOMPARE(::tcgetattr(fd, &before), 0);
+        QCOMPARE(ComOpt::PortStatus(1), ComOpt::Free);
+        termios after{};
+        QCOMPARE(::tcgetattr(fd, &after), 0);
+        ::close(fd);
+        QCOMPARE(cfgetospeed(&after), cfgetospeed(&before));
+        QCOMPARE(after.c_lflag, before.c_lflag);
+        QCOMPARE(after.c_cflag, before.c_cflag);
     }
 };
 

@@ -53,6 +53,15 @@ int ArgMax(const Block& b) {
 
 } // namespace
 
+// Blocks of 100 ms whose first 50 ms carry 1000 Hz and whose last 50 ms carry 2000 Hz.
+QByteArray SplitBlocks() {
+    const QByteArray low = filesource::Tone(1000, 100, 400);
+    const QByteArray high = filesource::Tone(2000, 100, 400);
+    QByteArray raw;
+    while (raw.size() < 2 * Second) raw += low + high;
+    return raw;
+}
+
 class TstCapture : public QObject {
     Q_OBJECT
     QTemporaryDir m_dir;
@@ -67,6 +76,7 @@ private slots:
                                         {"halvard_tone2000", filesource::Tone(2000, 100, Second)},
                                         {"halvard_silence", QByteArray(Second, char(128))},
                                         {"halvard_long", filesource::Tone(1000, 80, 60 * Second)},
+                                        {"halvard_split", SplitBlocks()},
                                     }));
         // Writes to a full disk fail: the device reports an I/O error after a few blocks.
         QVERIFY(filesource::AddDefinition(m_dir.path(), QStringLiteral("halvard_failing"),
@@ -117,6 +127,21 @@ private slots:
             }
         }
         QVERIFY(m_messages.isEmpty());
+    }
+
+    // The two windows of a block lie 50 ms apart: a signal that changes at 50 ms into each block
+    // shows both of its tones.
+    void windowsFiftyMillisecondsApart() {
+        Sound::SetPcmOverride(QStringLiteral("halvard_split"));
+        QVERIFY(Sound::SoundReady());
+        Recorder rec;
+        QVERIFY(Sound::StartCapture(&rec, &rec, 0));
+        QTRY_VERIFY(rec.blocks.size() >= 3);
+        for (const Block& b : rec.blocks) {
+            QVERIFY2(b.bins[8] > 0.5f * b.bins[16] && b.bins[16] > 0.5f * b.bins[8],
+                     qPrintable(QStringLiteral("%1 %2").arg(b.bins[8]).arg(b.bins[16])));
+            QVERIFY(b.bins[12] < 0.1f * b.bins[8]);
+        }
     }
 
     // A device that fails hands back what it has; the block that comes back without samples

@@ -31,9 +31,11 @@ double Tuner::LineMs() const {
 void Tuner::Send(double hz) {
     hz = std::trunc(hz);
     // The position moves at once, so the next step builds on this one even while it waits.
-    if (lastSent_ < 0) remember(rx_.Fr()); // where a run of steps started
+    // Where a run of steps started: the receiver's frequency when it was not one of ours (a
+    // first step, or the receiver was tuned elsewhere since).
+    const double reported = rx_.Fr();
+    if (std::find(recent_.begin(), recent_.end(), reported) == recent_.end()) remember(reported);
     lastSent_ = hz;
-    remember(hz);
     const double elapsed = lastSend_.isValid() ? double(lastSend_.nsecsElapsed()) / 1e6 : 1e9;
     if (elapsed >= LineMs() && !lineFree_.isActive()) {
         pending_ = hz;
@@ -49,6 +51,8 @@ void Tuner::flush() {
     const double hz = pending_;
     pending_ = -1;
     lastSend_.start();
+    // Only what goes out can come back in a report.
+    remember(hz);
     rx_.Fr(hz);
     emit sent(hz);
 }

@@ -60,7 +60,7 @@ private:
     QElapsedTimer lastSend_;
     QTimer lineFree_;
     double pending_ = -1;
-    double lastSent_ = -1;
+    double lastSent_ = -1; // the newest request, sent or waiting
     std::array<double, 16> recent_{};
     size_t recentNext_ = 0;
     double bandLow_ = -1;

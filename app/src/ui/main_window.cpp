@@ -370,7 +370,8 @@ void Main::wirePanel() {
     connect(rx_.get(), &Nrd535::portLost, this, &Main::onPortLost);
 
     connect(digits_, &FrequencyDigits::stepRequested, this, [this](double hz) {
-        if (!state_.Connected) return;
+        // The digits act only while they are enabled: connected, held and not locked.
+        if (!state_.Connected || !ComputeEnabled(state_).Settings) return;
         scan_->ClearMarkPosition();
         TuneTo(hz, true, true, true);
     });
@@ -908,8 +909,9 @@ void Main::ShowAutoFlags() {
 }
 
 void Main::ClearChannelLabels() {
-    CHN->clear();
-    LblCHN->clear();
+    // Called on every tune: touch only what shows something.
+    if (!CHN->text().isEmpty()) CHN->clear();
+    if (!LblCHN->text().isEmpty()) LblCHN->clear();
     CmdBox->hide();
     FrqBox->hide();
     FFrq->hide();

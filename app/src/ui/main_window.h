@@ -100,10 +100,10 @@ public:
 
     // Where the feature rooms join the window. Each is optional: without it the action is
     // refused with the beep (or, for the options, the port dialog shows).
-    std::function<void(bool shift)> OnSMeterClick;   // plain: noise window; Shift: survey
-    std::function<void(int raw)> OnSMeterProcedure;  // readings while an S-meter procedure runs
-    std::function<void(double hz)> OnLookNotes;      // a tuned frequency to find in pad and log
-    std::function<void()> OnOptions;                 // the Options button
+    std::function<void(bool shift)> OnSMeterClick;  // plain: noise window; Shift: survey
+    std::function<void(int raw)> OnSMeterProcedure; // readings while an S-meter procedure runs
+    std::function<void(double hz)> OnLookNotes;     // a tuned frequency to find in pad and log
+    std::function<void()> OnOptions;                // the Options button
 
     // The S-meter statistics of the readings while no S-meter procedure runs.
     SMeterStats SMeter;

@@ -47,6 +47,8 @@ const char* CommandSection(char prefix) {
 
 MiniHelp::MiniHelp(QWidget* parent) : QWidget(parent, Qt::Window), text_(new QTextEdit(this)) {
     setObjectName(QStringLiteral("MiniHelp"));
+    // It opens beside the panel for reading: the keys stay with the main window.
+    setAttribute(Qt::WA_ShowWithoutActivating);
     text_->setReadOnly(true);
     text_->setToolTip(
         QStringLiteral("Select, Cut & Paste into RTF complient editor to save information"));

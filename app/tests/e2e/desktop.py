@@ -4,6 +4,7 @@ request (WM_DELETE_WINDOW), which a bare Xvfb has no window manager to send."""
 import ctypes
 import ctypes.util
 import os
+import shutil
 import subprocess
 import time
 
@@ -40,6 +41,13 @@ class Display:
             self.proc.kill()
             raise RuntimeError("Xvfb did not start")
         self.name = ":" + number.decode().strip()
+        # A window manager, when one is installed: focus and activation behave as on a desktop.
+        self.wm = None
+        if shutil.which("openbox"):
+            self.wm = subprocess.Popen(["openbox", "--sm-disable"], env=self.env(),
+                                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            wait_until(lambda: self.xdotool("search", "--class", "openbox", check=False) != ""
+                       or self._wm_running(), 5)
 
     def env(self):
         e = dict(os.environ)
@@ -69,10 +77,15 @@ class Display:
                 result[wid] = self.xdotool("getwindowname", str(wid), check=False)
         return result
 
-    def find_window(self, pid, prefix, timeout=10.0):
+    def _wm_running(self):
+        r = subprocess.run(["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"], env=self.env(),
+                           capture_output=True, text=True) if shutil.which("xprop") else None
+        return r is not None and "window id" in r.stdout
+
+    def find_window(self, pid, prefix, timeout=10.0, exclude=()):
         def look():
             for wid, title in self.windows(pid).items():
-                if title.startswith(prefix):
+                if wid not in exclude and title.startswith(prefix):
                     return wid
             return None
         return wait_until(look, timeout)
@@ -120,6 +133,13 @@ class Display:
             lib.XCloseDisplay(dpy)
 
     def stop(self):
+        if self.wm and self.wm.poll() is None:
+            self.wm.terminate()
+            try:
+                self.wm.wait(5)
+            except subprocess.TimeoutExpired:
+                self.wm.kill()
+                self.wm.wait()
         if self.proc.poll() is None:
             self.proc.terminate()
             try:

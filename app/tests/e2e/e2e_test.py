@@ -157,7 +157,21 @@ def run(binary, tmp):
         xdisplay.keys(main, "7", "1", "2", "5", "period", "5", "Return")
         tuned = wire.wait_for("F07125500", after=held)
         xdisplay.keys(main, "m", "u")
-        wire.wait_for("D2", after=tuned)
+        moded = wire.wait_for("D2", after=tuned)
+
+        # The key help opens beside the panel; the keys stay with the main window.
+        if xdisplay.wm:
+            xdisplay.xdotool("key", "--clearmodifiers", "F1")
+            helpwin = xdisplay.find_window(prog.pid, "Kelvan", timeout=10,
+                                           exclude=[main, dialog])
+            check(helpwin, "no key-help window; windows: %s" % xdisplay.windows())
+            time.sleep(0.5)  # let the window manager settle the focus
+            focused = xdisplay.xdotool("getwindowfocus", check=False).strip()
+            check(focused == str(main), "after F1 the focus is on %s, not the main window %s"
+                  % (focused, main))
+            # Typed without choosing a window: they reach whatever has the focus.
+            xdisplay.xdotool("type", "--delay", "60", "ml")
+            wire.wait_for("D3", after=moded)
         # No link dropped and re-made on the way.
         check(wire.lines().count("?") == 1, "reconnected meanwhile: %s" % wire.lines())
 
