@@ -296,6 +296,22 @@ bool SMeterProcedures::Cancel() {
     return false;
 }
 
+void SMeterProcedures::Abandon() {
+    if (m_proc != Procedure::None) {
+        m_restoreHz = m_proc == Procedure::Survey ? m_savedFr : m_position;
+        m_thenHz = -1;
+        if (m_proc == Procedure::Survey) m_survey = m_before;
+        m_timer->stop();
+        m_phase = Phase::Idle;
+        m_proc = Procedure::None;
+        if (IsSMeterProcedure(Scan())) m_setScan(ScanState::Idle);
+        m_panel.SetPanelLocked(false);
+    } else if (!m_restorePending) {
+        return;
+    }
+    applyRestore();
+}
+
 void SMeterProcedures::searchDecision(int r) {
     const int threshold = thresholdAt(m_rxFr);
     if (r <= threshold) {

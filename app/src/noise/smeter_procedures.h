@@ -66,6 +66,10 @@ public:
     // the state without restoring the receiver. True when one was running.
     bool Cancel();
 
+    // Shutdown: ends a running procedure without a noise-file line or the noise window, and
+    // sends the receiver's saved settings back at once.
+    void Abandon();
+
     const SMeterStats& Stats() const { return m_stats; }
     void ResetStats();
     // The step of the running or last search, hertz (negative downwards).

@@ -54,6 +54,8 @@ NoiseRoom::NoiseRoom(Main& main) : QObject(&main), m_main(main) {
     f.NoiseCancel = [this] { m_proc->NoiseCancel(); };
     f.ActiveCancel = [this] { m_proc->ActiveCancel(); };
 
+    // Closing the window during a survey or search leaves the receiver as it was before.
+    connect(&main, &Main::stopping, this, [this] { m_proc->Abandon(); });
     connect(&main, &Main::started, this,
             [this] { LoadNoiseLine(m_main.settings.SMT_Log, Survey, -1); });
 }

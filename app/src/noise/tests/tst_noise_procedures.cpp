@@ -166,6 +166,8 @@ private slots:
     void slowedStep();
     void cancelSurvey_data();
     void cancelSurvey();
+    void abandon_data();
+    void abandon();
     void refused_data();
     void refused();
     void searchThreshold_data();
@@ -189,18 +191,23 @@ void TestNoiseProcedures::fullSurvey() {
     QCOMPARE(rig.panel.state.Scan, ScanState::NoiseMeasure);
     QVERIFY(rig.panel.state.PanelLocked);
     QVERIFY(rig.waitIdle(120000));
-    QVERIFY(finished.wait(2000) || finished.size() == 1);
+    QTRY_COMPARE(finished.size(), 1);
 
     QList<qint64> expected;
     for (qint64 hz = 100000; hz <= 14000000; hz += 100000) expected << hz;
     for (qint64 hz = 14200000; hz <= 29800000; hz += 200000) expected << hz;
     expected << qint64(before.hz); // back where it was
+    QTRY_COMPARE(rig.tunes().size(), expected.size());
     QCOMPARE(rig.tunes(), expected);
-    QCOMPARE(rig.meterRequests(), int(expected.size()) - 1);
+    // One S-meter request a survey step; the update timer asks again once the survey is over.
+    const QStringList lines = rig.sim.receivedLines();
+    qsizetype restoreAt = lines.size() - 1;
+    while (restoreAt > 0 && !lines[restoreAt].startsWith(QLatin1Char('F'))) --restoreAt;
+    QCOMPARE(int(lines.mid(0, restoreAt).count(QStringLiteral("M"))), int(expected.size()) - 1);
 
-    const QStringList lines = rig.noiseLines();
-    QCOMPARE(lines.size(), 1);
-    const QStringList fields = lines[0].split(QLatin1Char('|'));
+    const QStringList written = rig.noiseLines();
+    QCOMPARE(written.size(), 1);
+    const QStringList fields = written[0].split(QLatin1Char('|'));
     QCOMPARE(fields.size(), 33);
     int sum = 0;
     for (int i = 0; i < 30; ++i) {
@@ -314,6 +321,40 @@ void TestNoiseProcedures::cancelSurvey() {
     QCOMPARE(rig.tunes().last(), before.hz);
 }
 
+void TestNoiseProcedures::abandon_data() {
+    QTest::addColumn<bool>("survey");
+    QTest::newRow("survey") << true;
+    QTest::newRow("search") << false;
+}
+
+void TestNoiseProcedures::abandon() {
+    QFETCH(bool, survey);
+    Rig rig;
+    QVERIFY(rig.connect(7050000));
+    rig.survey.Date = QStringLiteral("held");
+    rig.survey.Levels.fill(99);
+    const auto before = rig.sim.settings();
+    QSignalSpy finished(&rig.proc, &SMeterProcedures::SurveyFinished);
+    if (survey)
+        rig.proc.NoiseMeasure(true);
+    else
+        rig.proc.ActiveSearch(true, 0, false);
+    QVERIFY(QTest::qWaitFor([&] { return rig.tunes().size() >= 3; }, 10000));
+    const qint64 position = rig.tunes().last();
+    // The program closes: no line, no window, the receiver's settings back at once.
+    rig.proc.Abandon();
+    QCOMPARE(rig.panel.state.Scan, ScanState::Idle);
+    QVERIFY(!rig.panel.state.PanelLocked);
+    QTRY_COMPARE(rig.sim.settings().ag, before.ag);
+    QCOMPARE(rig.sim.settings().ft, before.ft);
+    QTRY_COMPARE(rig.sim.settings().hz, survey ? before.hz : position);
+    QTest::qWait(300);
+    QVERIFY(finished.isEmpty());
+    QVERIFY(rig.noiseLines().isEmpty());
+    QCOMPARE(rig.survey.Date, QStringLiteral("held"));
+    QCOMPARE(rig.survey.Levels[0], 99);
+}
+
 void TestNoiseProcedures::refused_data() {
     QTest::addColumn<bool>("held");
     QTest::addColumn<int>("state");
@@ -374,8 +415,11 @@ void TestNoiseProcedures::searchThreshold() {
         20000));
     QCOMPARE(rig.panel.state.Scan == ScanState::Idle, stops);
     if (stops) {
-        // Flat readings: the third one ends it, two steps back from there.
-        QCOMPARE(rig.meterRequests(), 3);
+        // Flat readings: the third one ends it, two steps back from there. (The update timer
+        // asks for the S-meter again once the search has given the AGC back.)
+        QTRY_VERIFY(rig.sim.receivedLines().contains(QStringLiteral("G0")));
+        const QStringList lines = rig.sim.receivedLines();
+        QCOMPARE(lines.mid(0, lines.indexOf(QStringLiteral("G0"))).count(QStringLiteral("M")), 3);
         QTRY_COMPARE(rig.tunes().last(), 12499000);
         QCOMPARE(rig.tunes().mid(0, 3), (QList<qint64>{12499000, 12498000, 12497000}));
     } else {
