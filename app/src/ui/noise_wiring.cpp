@@ -14,6 +14,9 @@ NoiseRoom::NoiseRoom(Main& main) : QObject(&main), m_main(main) {
         main, main.receiver(), main.settings, Survey,
         [&main](ScanState s) {
             main.SetScanState(s);
+            // The survey measures every band with the same narrow filter: the band plan's
+            // filter must not replace it on the way.
+            if (s == ScanState::NoiseMeasure) main.tuner().BandDefaults = false;
             if (s == ScanState::Idle) main.tuner().BandDefaults = true;
         },
         [&main] { return main.freqs().Step(); }, this);

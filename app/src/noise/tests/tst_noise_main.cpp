@@ -4,6 +4,7 @@
 
 #include "fixture.h"
 
+#include "core/tuner.h"
 #include "noise/smeter_procedures.h"
 #include "ui/noise_wiring.h"
 #include "ui/panel_colours.h"
@@ -99,12 +100,15 @@ void TestNoiseMain::surveyFromTheKeysAndEsc() {
     QCOMPARE(fx.main->State().Scan, ScanState::NoiseMeasure);
     QVERIFY(fx.main->State().PanelLocked);
     QCOMPARE(fx.main->SM->palette().color(fx.main->SM->backgroundRole()), panel::LightCyan);
+    // The band plan's filter stays off the survey's narrow one until it ends.
+    QVERIFY(!fx.main->tuner().BandDefaults);
     QVERIFY(KelvaneFixture::waitFor(
         [&] { return !progress.isEmpty() && progress.last().at(0).toInt() >= 2; }, 20000));
     QTest::keyClick(fx.main->Dummy, Qt::Key_Escape);
     QCOMPARE(fx.main->State().Scan, ScanState::Idle);
     QVERIFY(!fx.main->State().PanelLocked);
     QCOMPARE(fx.main->SM->palette().color(fx.main->SM->backgroundRole()), panel::LightOrange);
+    QVERIFY(fx.main->tuner().BandDefaults);
     // The segments measured went to the file, the receiver is back, the window shows them.
     QVERIFY(KelvaneFixture::waitFor([&] { return room->Window() && room->Window()->isVisible(); }));
     QFile f(fx.dirPath() + QStringLiteral("/Noise.txt"));
