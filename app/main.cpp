@@ -6,6 +6,7 @@
 #include "ui/main_window.h"
 #include "ui/net_wiring.h"
 #include "ui/memory_wiring.h"
+#include "ui/noise_wiring.h"
 
 #include <nrd535sim/simulator.h>
 #include <ostry/nrd535.h>
@@ -204,6 +205,7 @@ int main(int argc, char** argv) {
     WireLink(window);
     WireNet(window, reg, rigctld);
     WireMemory(window);
+    WireNoise(window);
     if (simulate) window.ForcedPort = SimulatedPort;
     window.PreferredPort = preferredPort;
     if (!window.Load()) return 0;

@@ -77,7 +77,6 @@ void TestKeys::sequences_data() {
     QTest::newRow("Home rounds down") << qint64(9410750) << "{Home}" << QStringList{"F09410000"} << 0;
     QTest::newRow("Shift Home: nearest station") << qint64(162200) << "{S-Home}" << QStringList{"F00162000"} << 0;
     QTest::newRow("Insert and Delete swallowed") << f << "{Del}" << QStringList{} << 0;
-    QTest::newRow("Page keys wait for the search") << f << "{PgUp}" << QStringList{} << 1;
     QTest::newRow("next band") << f << "+" << QStringList{"F09900000"} << 0;
     QTest::newRow("previous band") << f << "-" << QStringList{"F09040000"} << 0;
     QTest::newRow("keep and return") << f << "({Up})" << QStringList{"F09415000", "F09410000"} << 0;

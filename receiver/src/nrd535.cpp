@@ -408,6 +408,10 @@ qint16 Nrd535::SM() {
     return m_st.SM;
 }
 
+quint32 Nrd535::SMReplies() const {
+    return m_st.SMReplies;
+}
+
 bool Nrd535::IsModSQ() {
     return takeFlag(m_st.ModSQ);
 }

@@ -271,6 +271,7 @@ ReplyReader::Result ReplyReader::feed(ReceiverState& s, const char* data, std::s
         case wire::MeterReply:
             if (!parseValueReply(line, wire::MeterReply, v)) break;
             if (v != s.SM) s.SM = qint16(v), s.ModSM = true;
+            ++s.SMReplies;
             res.upd = true;
             return;
         case wire::NbReply:

@@ -24,8 +24,8 @@ constexpr std::array commandRows{
     CommandRow{'N', '0', CommandKind::NoiseBlanker, 0, true, "noise blanker off"},
     CommandRow{'N', '1', CommandKind::NoiseBlanker, 1, true, "noise blanker 1"},
     CommandRow{'N', '2', CommandKind::NoiseBlanker, 2, true, "noise blanker 2"},
-    CommandRow{'N', 'C', CommandKind::NoiseWindow, 0, false, "show the noise-floor window"},
-    CommandRow{'N', 'V', CommandKind::NoiseMeasure, 0, false, "measure the noise floor"},
+    CommandRow{'N', 'C', CommandKind::NoiseWindow, 0, true, "show the noise-floor window"},
+    CommandRow{'N', 'V', CommandKind::NoiseMeasure, 0, true, "measure the noise floor"},
     CommandRow{'S', '1', CommandKind::Scan, 0, true, "range scan: the \"SCN_Range\" block around the frequency"},
     CommandRow{'S', 'R', CommandKind::Scan, 1, true, "mark scan: between the [ and ] marks"},
     CommandRow{'S', 'B', CommandKind::Scan, 2, true, "band scan: the current band of the band plan"},
@@ -80,6 +80,8 @@ constexpr std::array singleKeyRows{
     KeyHelpRow{"Receiver memory", "CZ", "clear the receiver's memories"},
     KeyHelpRow{"Known lists", "K*", "choose the known-station lists to scan and browse"},
     KeyHelpRow{"Memory grid", "E S D P", "in the number or frequency column: erase, store the receiver, read the receiver's channel, push the table"},
+    KeyHelpRow{"Scan", "Page Up", "activity search upwards: stops at the first signal above the noise floor"},
+    KeyHelpRow{"Scan", "Page Down", "activity search downwards"},
     KeyHelpRow{"Help", "F1", "this window (Esc closes it)"},
 };
 // clang-format on

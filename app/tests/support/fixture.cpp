@@ -7,6 +7,7 @@
 #include "ui/lists_wiring.h"
 #include "ui/memory_wiring.h"
 #include "ui/opts.h"
+#include "ui/noise_wiring.h"
 
 #include <ostry/nrd535.h>
 #include <ostry/serialline.h>
@@ -83,6 +84,7 @@ bool KelvaneFixture::startMain() {
     WireLink(*main);
     WireNet(*main, *reg);
     WireMemory(*main);
+    WireNoise(*main);
     main->receiver().setMessageDisplay([this](const QString& text) { messages << text; });
     main->ShowPortDialog = [this](Main& m) {
         ++portDialogShown;

@@ -119,6 +119,9 @@ public:
     bool PortOpened() const;
     bool Connected() const;
     bool DumpBusy() const;
+    // S-meter replies received so far (an unchanged reading counts too; IsModSM does not
+    // see those).
+    quint32 SMReplies() const;
     // True after the device vanished under an open port (adapter unplugged, pty closed, network
     // connection dropped or a connection attempt failed); the port has then been closed.
     // Cleared when the line is up again (a device: the next successful fOpen; a network address:

@@ -130,6 +130,9 @@ struct ReceiverState {
     double Fr = 0;
     qint32 MD = 0, FT = 0, AG = 0, AT = 0, SQ = 0;
     qint16 NB = 0, SM = 0;
+    // S-meter replies read so far, whether or not the value changed: a reading paced by its own
+    // reply can tell its reply from the other reports.
+    quint32 SMReplies = 0;
     bool ModFR = false, ModMD = false, ModFT = false, ModAG = false, ModAT = false, ModSQ = false,
          ModNB = false, ModSM = false;
     bool Hook = false; // status replies leave FT alone while the receiver is held

@@ -1,0 +1,119 @@
+// Runs one noise-floor survey against the simulated receiver and saves a picture of the
+// noise-floor window showing it: noise-shot FILE.png [SURVEY-FILE]. The survey is appended to
+// SURVEY-FILE (default: a temporary file). Used for the README's screenshot.
+
+#include "core/panel.h"
+#include "noise/noise_file.h"
+#include "noise/smeter_procedures.h"
+#include "settings/settings.h"
+#include "ui/rx_noise.h"
+
+#include <nrd535sim/simulator.h>
+#include <ostry/nrd535.h>
+#include <ostry/serialline.h>
+
+#include <QApplication>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <cstdio>
+
+namespace {
+
+constexpr quint8 ShotPort = 203;
+
+class ShotPanel : public Panel {
+public:
+    explicit ShotPanel(Nrd535& rx) : rx(rx) {}
+    const ProgramState& State() const override { return state; }
+    void TuneTo(double hz, bool setReceiver, bool, bool) override {
+        if (setReceiver) rx.Fr(hz);
+    }
+    void ShowMode(int code, bool apply) override {
+        if (apply) rx.MD(ostry::MD(code));
+    }
+    void ShowFilter(int code, bool apply) override {
+        if (apply) rx.FT(ostry::FT(code));
+    }
+    void ShowAgc(int code, bool apply) override {
+        if (apply) rx.AG(ostry::AG(code));
+    }
+    void ShowNoiseBlanker(int code, bool apply) override {
+        if (apply) rx.NB(qint16(code));
+    }
+    void ShowRecordNumber(const QString&, const QString&) override {}
+    void ShowRecordCaption(double, const QString&, bool) override {}
+    void ClearChannelLabels() override {}
+    void SetSourceTip(const QString&) override {}
+    int CommentWidth() const override { return 100; }
+    void SetPanelLocked(bool locked) override { state.PanelLocked = locked; }
+    void StopScan() override { state.Scan = ScanState::Idle; }
+    void WarnBeep() override {}
+    Nrd535& rx;
+    ProgramState state;
+};
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: noise-shot FILE.png [SURVEY-FILE]\n");
+        return 2;
+    }
+    const QString picture = QString::fromLocal8Bit(argv[1]);
+    QTemporaryDir dir;
+    Settings settings;
+    settings.SMT_Log =
+        argc > 2 ? QString::fromLocal8Bit(argv[2]) : dir.filePath(QStringLiteral("Noise.txt"));
+
+    nrd535sim::Simulator sim;
+    sim.setBaud(38400);
+    if (!sim.start()) return 1;
+    ostry::setPortDevice(ShotPort, sim.slavePath());
+    Nrd535 rx;
+    rx.Baud(QStringLiteral("38400"));
+    rx.Port(ShotPort);
+    rx.setMessageDisplay([](const QString& t) { std::fprintf(stderr, "%s\n", qPrintable(t)); });
+    ShotPanel panel(rx);
+    NoiseSurvey survey;
+    SMeterProcedures proc(
+        panel, rx, settings, survey, [&](ScanState s) { panel.state.Scan = s; },
+        [] { return 5000; });
+    QObject::connect(&rx, &Nrd535::OnUpd, &proc,
+                     [&](double, ostry::MD, ostry::FT, ostry::AG, ostry::ONOFF, qint16, qint16 SM,
+                         ostry::ONOFF) { proc.SMeterReport(SM); });
+    QTimer tick;
+    tick.setInterval(100);
+    QObject::connect(&tick, &QTimer::timeout, &rx, [&] {
+        rx.FTUpd();
+        rx.NBUpd();
+        rx.SQUpd();
+        if (!IsSMeterProcedure(panel.state.Scan)) rx.SMUpd();
+    });
+    if (!rx.fOpen(true) || !rx.Conn()) return 1;
+    rx.Hook(false);
+    tick.start();
+
+    RxNoise* window = nullptr;
+    QObject::connect(&proc, &SMeterProcedures::SurveyFinished, &app, [&] {
+        window = new RxNoise(survey, settings);
+        window->Reload();
+        window->show();
+        QTimer::singleShot(500, &app, [&] {
+            const bool ok = window->grab().save(picture);
+            if (!ok) std::fprintf(stderr, "noise-shot: cannot write %s\n", qPrintable(picture));
+            app.exit(ok ? 0 : 1);
+        });
+    });
+    // Hold the receiver once its first report is in, then survey.
+    QTimer::singleShot(1000, &app, [&] {
+        rx.Hook(true);
+        panel.state.Connected = panel.state.RemoteHeld = true;
+        proc.NoiseMeasure(true);
+    });
+    const int rc = app.exec();
+    delete window;
+    ostry::setPortDevice(ShotPort, QString());
+    return rc;
+}
