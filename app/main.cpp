@@ -4,8 +4,8 @@
 #include "ui/link_wiring.h"
 #include "ui/lists_wiring.h"
 #include "ui/main_window.h"
-#include "ui/net_wiring.h"
 #include "ui/memory_wiring.h"
+#include "ui/net_wiring.h"
 #include "ui/noise_wiring.h"
 
 #include <nrd535sim/simulator.h>

@@ -176,7 +176,7 @@ private slots:
         m.settings.COM_Speed = QStringLiteral("9600");
         m.settings.SMT_Pad = QStringLiteral("my pad.log");
         m.settings.MEM_Inf[0] = MemoryRecord{7050000, 3, 1, 0, QStringLiteral("a|b")};
-        m.settings.MEM_Inf[5].Frequency = 0; // not written: the stored row stays
+        m.settings.MEM_Inf[5].Frequency = 0; // written too, so an erased memory stays erased
         m.settings.FLT_Inf[9] = QuickFilter{3100, QStringLiteral("Data")};
         m.settings.IMP_Cmt[6] = 12;
         m.move(200, 150);
@@ -185,7 +185,7 @@ private slots:
         const QByteArray text = readFile(f.settingsPath());
         QVERIFY(text.contains("\"SCN_Delay\"=dword:00000004"));
         QVERIFY(text.contains("\"SCN_Range\"=dword:000f4240"));
-        QVERIFY(text.contains("\"MEM_Inf5\"=\"6195000|4|0|0|old\""));
+        QVERIFY(text.contains("\"MEM_Inf5\"=\"0|4|0|0|old\""));
         QVERIFY(text.contains("\"IMP_Cmt7\"=dword:0000000c"));
         QVERIFY(text.contains("\"HelpLeft\"=dword:00000960")); // never read: kept as stored
         QVERIFY(text.contains("\"MainWidth\"=dword:"));

@@ -8,6 +8,13 @@
 
 namespace {
 
+// A code read from a list value: any text, so a huge number must not overflow the int.
+int boundedCode(const QString& text) {
+    const double v = Registry::LenientNumber(text);
+    if (!(v >= -2147483648.0 && v <= 2147483647.0)) return -1;
+    return int(v);
+}
+
 // Value types of the settings table: Boolean, 16-bit and 32-bit integers, double, string.
 enum class Kind { B, I, L, D, S };
 
@@ -246,15 +253,14 @@ void Settings::Read(const Registry& reg) {
     for (size_t i = 0; i < MEM_Inf.size(); ++i) {
         const QVariantList& f = mem[qsizetype(i)];
         MEM_Inf[i] = MemoryRecord{Registry::LenientNumber(f[0].toString()),
-                                  int(Registry::LenientNumber(f[1].toString())),
-                                  int(Registry::LenientNumber(f[2].toString())),
-                                  int(Registry::LenientNumber(f[3].toString())), f[4].toString()};
+                                  boundedCode(f[1].toString()), boundedCode(f[2].toString()),
+                                  boundedCode(f[3].toString()), f[4].toString()};
     }
     QList<QVariantList> flt(10, QVariantList(FltColumns));
     reg.RegGetList(flt, Separator, QStringLiteral("FLT_Inf"), FltDefault);
     for (size_t i = 0; i < FLT_Inf.size(); ++i) {
         const QVariantList& f = flt[qsizetype(i)];
-        FLT_Inf[i] = QuickFilter{int(Registry::LenientNumber(f[0].toString())), f[1].toString()};
+        FLT_Inf[i] = QuickFilter{boundedCode(f[0].toString()), f[1].toString()};
     }
 }
 

@@ -3,11 +3,11 @@
 #include "core/tuner.h"
 #include "ui/frequency_digits.h"
 #include "ui/link_wiring.h"
-#include "ui/net_wiring.h"
 #include "ui/lists_wiring.h"
 #include "ui/memory_wiring.h"
-#include "ui/opts.h"
+#include "ui/net_wiring.h"
 #include "ui/noise_wiring.h"
+#include "ui/opts.h"
 
 #include <ostry/nrd535.h>
 #include <ostry/serialline.h>
