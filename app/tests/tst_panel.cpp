@@ -3,7 +3,9 @@
 #include "core/units.h"
 #include "fixture.h"
 #include "input/keys.h"
+#include "memory/memory_table.h"
 #include "ui/frequency_digits.h"
+#include "ui/memory_wiring.h"
 
 #include <fennick/freqs.h>
 #include <ostry/nrd535.h>
@@ -306,25 +308,29 @@ private slots:
         c.md = 4;
         c.ft = 1;
         f.sim.setChannel(channel, c);
+        auto* memory = m.findChild<MemoryRoom*>();
+        QVERIFY(memory);
+        ChannelTable& channels = memory->Channels();
         const MemoryRecord kept{1234, 1, 2, 0, QStringLiteral("kept")};
-        for (auto& r : m.Channels) r = kept;
+        for (int i = 0; i < 200; ++i) channels.SetRow(i, kept);
+        channels.SetModified(false);
         for (auto& r : m.settings.MEM_Inf) r = kept;
-        m.Dumping = true;
         QVERIFY(m.receiver().CHUpd(qint16(channel), qint16(channel), table));
         // The program keeps ticking (and polling) while a dump runs.
-        QVERIFY(f.waitTicking([&] { return !m.Dumping; }));
-        QVERIFY(m.CHN->text().isEmpty()); // cleared at the dump's end
+        QVERIFY(f.waitTicking([&] { return !m.receiver().DumpBusy(); }));
+        QVERIFY(f.waitTicking([&] { return m.CHN->text().isEmpty(); })); // cleared at the end
 
         const bool stored = !empty && channel < (table ? 200 : 10);
         for (int i = 0; i < 200; ++i) {
             const MemoryRecord& r =
-                table ? m.Channels[size_t(i)] : (i < 10 ? m.settings.MEM_Inf[size_t(i)] : kept);
+                table ? channels.Row(i) : (i < 10 ? m.settings.MEM_Inf[size_t(i)] : kept);
             const bool here = stored && i == channel;
             QCOMPARE(r.Frequency, here ? 6195000.0 : kept.Frequency);
             QCOMPARE(r.Filter, here ? 1 : kept.Filter);
             QCOMPARE(r.Comment, here ? QString() : kept.Comment);
         }
-        QVERIFY(!m.ChannelsChanged);
+        // A dump brings what the receiver holds: nothing the operator edited.
+        QVERIFY(!channels.Modified());
     }
 
     // Esc while the receiver is free must not hand the operator controls that act on it.

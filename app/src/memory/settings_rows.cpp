@@ -30,8 +30,15 @@ void ReadQuickMemories(const Registry& reg, std::array<MemoryRecord, 10>& rows) 
 bool WriteQuickMemories(Registry& reg, const std::array<MemoryRecord, 10>& rows) {
     Registry::Batch batch(reg);
     bool ok = true;
-    for (size_t i = 0; i < rows.size(); ++i)
+    const QString missing = QStringLiteral("\x01");
+    for (size_t i = 0; i < rows.size(); ++i) {
+        // An empty row goes out only over a stored one: an erased memory stays erased, and a
+        // memory never set leaves the hive as it was.
+        if (rows[i].Frequency == 0 &&
+            reg.RegGet(app(), QString(), memName(i), missing).toString() == missing)
+            continue;
         ok &= reg.RegSave(app(), QString(), memName(i), FormatMemoryRow(rows[i]));
+    }
     return ok;
 }
 

@@ -364,9 +364,7 @@ void Main::wirePanel() {
     });
 
     connect(rx_.get(), &Nrd535::OnUpd, this, [this] { OnUpd(); });
-    connect(rx_.get(), &Nrd535::OnChn, this,
-            [this](bool tb, qint16 nm, bool st, double fr, ostry::MD md, ostry::FT ft, ostry::AG ag,
-                   ostry::ONOFF at) { OnChn(tb, nm, st, fr, md, ft, ag, at); });
+    connect(rx_.get(), &Nrd535::OnChn, this, [this] { OnChn(); });
     connect(rx_.get(), &Nrd535::portLost, this, &Main::onPortLost);
 
     connect(digits_, &FrequencyDigits::stepRequested, this, [this](double hz) {
@@ -432,8 +430,6 @@ bool Main::Load() {
     for (QScreen* screen : QGuiApplication::screens())
         onScreen |= screen->availableGeometry().contains(pos + QPoint(20, 20));
     if (onScreen || QGuiApplication::screens().isEmpty()) move(pos);
-
-    ChannelsChanged = false;
 
     tuningStep_ = StepIncrement;
     FilterPosition = -1;
@@ -732,24 +728,10 @@ void Main::OnUpd() {
     SMeterReport(rx.SM());
 }
 
-void Main::OnChn(bool table, int index, bool last, double frequency, int mode, int filter, int agc,
-                 int att) {
-    Q_UNUSED(att);
+void Main::OnChn() {
+    // A memory-channel record is a sign of life like a status report; the memory room keeps
+    // the records.
     ++EventCount;
-    CHN->setText(QStringLiteral("L%1").arg(index, 3, 10, QLatin1Char('0')));
-    // A dump fills the table from the receiver: nothing the operator edited, so the table does
-    // not count as changed.
-    if (frequency != 0) {
-        if (table && index >= 0 && index < int(Channels.size())) {
-            Channels[size_t(index)] = MemoryRecord{frequency, mode, filter, agc, QString()};
-        } else if (!table && index >= 0 && index < int(settings.MEM_Inf.size())) {
-            settings.MEM_Inf[size_t(index)] = MemoryRecord{frequency, mode, filter, agc, QString()};
-        }
-    }
-    if (last) {
-        Dumping = false;
-        ClearChannelLabels();
-    }
 }
 
 // ---- panel operations ----------------------------------------------------------------------

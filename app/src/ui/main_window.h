@@ -172,7 +172,6 @@ public:
     // Counts the beeps (tests read it; the offscreen platform has no audible beep).
     int BeepCount = 0;
     bool Polling = true;     // cleared while a click or key changes the band
-    bool Dumping = false;    // a receiver channel dump is running
     int FilterPosition = -1; // position in the filter cycle; -1 until the first report
     int EventCount = 0;      // receiver events since the last silence check
     Qt::MouseButton LastButton = Qt::NoButton; // of the last mouse-down on a panel control
@@ -181,9 +180,6 @@ public:
     int Phase = 0;     // 0..15
     int Dwell = 0;     // modulo "SCN_Delay"
     int TickCount = 0; // 16-bit, wraps
-    // Tables filled by receiver channel dumps and the memory files.
-    std::array<MemoryRecord, 200> Channels;
-    bool ChannelsChanged = false;
 
     // ---- Update timer -------------------------------------------------------------------
     // One tick; the timer calls it every 100 ms.
@@ -254,8 +250,7 @@ private:
     bool routeKey(QObject* watched, class QKeyEvent* event);
     void routeWheel(class QWheelEvent* event);
     void OnUpd();
-    void OnChn(bool table, int index, bool last, double frequency, int mode, int filter, int agc,
-               int att);
+    void OnChn();
     bool clickAllowed(bool settingButton) const;
     void MD_Click();
     void FT_Click();

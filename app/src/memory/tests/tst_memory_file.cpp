@@ -355,6 +355,11 @@ void TestMemoryFile::quickRowsSurviveARestart() {
         ReadQuickMemories(reg, back);
         QCOMPARE(back[2].Frequency, 0.0);
         QCOMPARE(back[5].Frequency, 7100000.0);
+        // A memory never set is not written at all.
+        QCOMPARE(reg.RegGet(QStringLiteral("Kelvane"), QString(), QStringLiteral("MEM_Inf0"),
+                            QStringLiteral("none"))
+                     .toString(),
+                 QStringLiteral("none"));
     }
 }
 
