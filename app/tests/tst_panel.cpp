@@ -25,10 +25,12 @@ private:
         f.sim.panelSet(s);
         Nrd535& rx = f.main->receiver();
         rx.NBUpd();
-        if (!f.waitTicking([&] {
-                return rx.MD() == s.md && rx.AG() == s.ag && rx.AT() == s.at && rx.NB() == s.nb &&
-                       rx.FT() == s.ft && rx.Fr() == double(s.hz);
-            }))
+        if (!f.waitTicking(
+                [&] {
+                    return rx.MD() == s.md && rx.AG() == s.ag && rx.AT() == s.at &&
+                           rx.NB() == s.nb && rx.FT() == s.ft && rx.Fr() == double(s.hz);
+                },
+                80)) // a loaded machine may take a while to deliver the polls' replies
             return false;
         if (hold) {
             KelvaneFixture::click(f.main->LockImg[0]);
