@@ -1,5 +1,9 @@
 #include "ui/lists_wiring.h"
 
+#include "ui/net_wiring.h"
+
+#include <QMessageBox>
+
 #include "core/tuner.h"
 #include "input/keys.h"
 #include "lists/list_reader.h"
@@ -74,6 +78,9 @@ bool ListsRoom::Options(int tab, const QString& profile) {
     opts.Tabs(tab);
     opts.Profil(profile);
     opts.DbLinked(main_.State().DbLinked);
+    QString rigAt;
+    const bool rigOn = RigctldSetting(main_.registry(), &rigAt);
+    opts.Rigctld(rigOn, rigAt);
     opts.SetBeep([this] { main_.WarnBeep(); });
     opts.SetOpenPortDialog([this] {
         main_.PortDialogRequested = true;
@@ -87,6 +94,11 @@ bool ListsRoom::Options(int tab, const QString& profile) {
     }
     main_.ApplyPortChange(port, speed);
     main_.ShowAutoFlags();
+    if (!opts.Cancelled() && (opts.RigctldOn() != rigOn || opts.RigctldAt() != rigAt)) {
+        QString error;
+        if (!ApplyRigctld(main_, main_.registry(), opts.RigctldOn(), opts.RigctldAt(), &error))
+            QMessageBox::warning(&main_, main_.ProgramTitle, error);
+    }
     return !opts.Cancelled();
 }
 

@@ -115,6 +115,19 @@ Opts::Opts(Settings& settings, QWidget* parent) : QDialog(parent), settings_(set
     });
 }
 
+void Opts::Rigctld(bool on, const QString& at) {
+    NetRig->setChecked(on);
+    NetRigAt->setText(at);
+}
+
+bool Opts::RigctldOn() const {
+    return NetRig->isChecked();
+}
+
+QString Opts::RigctldAt() const {
+    return NetRigAt->text().trimmed();
+}
+
 QWidget* Opts::generalPage() {
     auto* page = new QWidget;
     AgcOff = checkBox(page, "AgcOff", QStringLiteral("&Agc can be disable"),
@@ -129,6 +142,13 @@ QWidget* Opts::generalPage() {
                       QStringLiteral("Select Rx filter from bandplan information"));
     ComPrt = new QPushButton(QStringLiteral("S&erial"), page);
     ComPrt->setObjectName(QStringLiteral("ComPrt"));
+    NetRig = checkBox(page, "NetRig", QStringLiteral("&Rig-control server"),
+                      QStringLiteral("Let loggers and decoders read and set the receiver through "
+                                     "hamlib's NET rigctl protocol (model 2)"));
+    NetRigAt = new QLineEdit(page);
+    NetRigAt->setObjectName(QStringLiteral("NetRigAt"));
+    NetRigAt->setPlaceholderText(QStringLiteral("127.0.0.1:4532"));
+    NetRigAt->setToolTip(QStringLiteral("[ADDRESS:]PORT the server listens on"));
 
     auto* v = new QVBoxLayout(page);
     for (QWidget* w : {static_cast<QWidget*>(AgcOff), static_cast<QWidget*>(WndSnd),
@@ -139,6 +159,10 @@ QWidget* Opts::generalPage() {
     row->addWidget(ComPrt);
     row->addStretch();
     v->addLayout(row);
+    auto* rig = new QHBoxLayout;
+    rig->addWidget(NetRig);
+    rig->addWidget(NetRigAt);
+    v->addLayout(rig);
     v->addStretch();
 
     connect(AgcOff, &QCheckBox::toggled, this, [this](bool on) {

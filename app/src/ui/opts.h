@@ -39,6 +39,10 @@ public:
     void Profil(const QString& name) { profil_ = name; }
     // The database scan can be chosen only while the database is linked.
     void DbLinked(bool linked) { dbLinked_ = linked; }
+    // The rig-control server for other programs: shown as kept, read back after OK.
+    void Rigctld(bool on, const QString& at);
+    bool RigctldOn() const;
+    QString RigctldAt() const;
     // Opens the serial port dialog (modal); the button is disabled without it.
     void SetOpenPortDialog(std::function<void()> open) { openPortDialog_ = std::move(open); }
     // The error beep (sounded only when "WIN_Beep" is set); by default the system beep.
@@ -63,6 +67,8 @@ public:
     QCheckBox* BndMod;
     QCheckBox* BndFlt;
     QPushButton* ComPrt;
+    QCheckBox* NetRig;   // serve hamlib's NET rigctl protocol
+    QLineEdit* NetRigAt; // on [ADDRESS:]PORT
     std::array<QRadioButton*, 9> ScanPrm;
     QCheckBox* BndStp;
     QLineEdit* ScanStp;

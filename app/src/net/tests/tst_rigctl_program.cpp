@@ -3,14 +3,19 @@
 
 #include "fixture.h"
 #include "net/rigctl_server.h"
+#include "ui/lists_wiring.h"
 #include "ui/net_wiring.h"
+#include "ui/opts.h"
 
 #include "core/tuner.h"
 
 #include <nrd535sim/serial_server.h>
 #include <ostry/nrd535.h>
 
+#include <QCheckBox>
+#include <QLineEdit>
 #include <QProcess>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTcpSocket>
@@ -44,6 +49,7 @@ class TestRigctlProgram : public QObject {
 private slots:
     void offByDefault();
     void optionsTurnItOnAndOff();
+    void optionsDialogTurnsItOnAndOff();
     void writesFollowTheWindowsState_data();
     void writesFollowTheWindowsState();
     void commandLine_data();
@@ -89,6 +95,38 @@ void TestRigctlProgram::optionsTurnItOnAndOff() {
     QTcpSocket again;
     again.connectToHost(QHostAddress(QHostAddress::LocalHost), port);
     QVERIFY(again.waitForConnected(5000));
+}
+
+// The options dialog shows the server as kept and applies a change after OK; Cancel changes
+// nothing.
+void TestRigctlProgram::optionsDialogTurnsItOnAndOff() {
+    KelvaneFixture f;
+    QVERIFY(f.ok());
+    auto* server = f.main->findChild<RigctlServer*>();
+    auto* lists = f.main->findChild<ListsRoom*>();
+    QVERIFY(server && lists);
+    const QString at = QStringLiteral("127.0.0.1:%1").arg(nrd535sim::SerialServer::freePort());
+    bool shownOn = true;
+    const auto answer = [&](bool on, bool ok) {
+        lists->ShowOptions = [&, on, ok](Opts& o) {
+            shownOn = o.NetRig->isChecked();
+            o.NetRig->setChecked(on);
+            o.NetRigAt->setText(at);
+            (ok ? o.cmdOK : o.cmdCancel)->click();
+        };
+    };
+    answer(true, false);
+    lists->Options(1, QString());
+    QVERIFY(!shownOn);
+    QVERIFY(!server->isListening());
+    answer(true, true);
+    lists->Options(1, QString());
+    QVERIFY(server->isListening());
+    QCOMPARE(QStringLiteral("127.0.0.1:%1").arg(server->serverPort()), at);
+    answer(false, true);
+    lists->Options(1, QString());
+    QVERIFY(shownOn);
+    QVERIFY(!server->isListening());
 }
 
 void TestRigctlProgram::writesFollowTheWindowsState_data() {
