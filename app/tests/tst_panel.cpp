@@ -22,6 +22,10 @@ private:
     // Puts the receiver in the given state while it is not held (so the status report carries
     // the filter), waits until the driver has it, then takes remote hold with the lock picture.
     static bool prepare(KelvaneFixture& f, const RxSettings& s, bool hold) {
+        // No reply to an earlier poll may still be on its way: one describing the old setting
+        // would arrive after the change and undo it in the driver.
+        f.clearLines();
+        KelvaneFixture::waitFor([&] { return f.sim.pendingOutput() == 0; });
         f.sim.panelSet(s);
         Nrd535& rx = f.main->receiver();
         rx.NBUpd();
@@ -30,8 +34,11 @@ private:
                     return rx.MD() == s.md && rx.AG() == s.ag && rx.AT() == s.at &&
                            rx.NB() == s.nb && rx.FT() == s.ft && rx.Fr() == double(s.hz);
                 },
-                80)) // a loaded machine may take a while to deliver the polls' replies
+                80)) { // a loaded machine may take a while to deliver the polls' replies
+            qWarning("receiver not ready: MD %d AG %d AT %d NB %d FT %d Fr %.0f", int(rx.MD()),
+                     int(rx.AG()), int(rx.AT()), int(rx.NB()), int(rx.FT()), rx.Fr());
             return false;
+        }
         if (hold) {
             KelvaneFixture::click(f.main->LockImg[0]);
             if (!f.main->State().RemoteHeld) return false;
