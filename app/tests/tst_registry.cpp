@@ -274,6 +274,17 @@ private slots:
         QVERIFY(readFile(path).contains("\"MEM_Inf2\"=\"6195000|4|0|0|BBC\""));
     }
 
+    // A key whose name is only a byte-order mark decodes to nothing: refused, as "[]" is, so
+    // a saved hive always reads back.
+    void keyNamedOnlyByAMark() {
+        QList<Registry::Section> sections;
+        QVERIFY(!Registry::Parse(QByteArray("REGEDIT4\r\n[\xEF\xBB\xBF]\r\n"), sections));
+        QVERIFY(Registry::Parse(QByteArray("REGEDIT4\r\n[\xEF\xBB\xBFKey]\r\n"), sections));
+        QList<Registry::Section> again;
+        QVERIFY(Registry::Parse(Registry::Format(sections), again));
+        QCOMPARE(Registry::Format(again), Registry::Format(sections));
+    }
+
     void startCorrections_data() {
         QTest::addColumn<QByteArrayList>("stored");
         QTest::addColumn<double>("range");

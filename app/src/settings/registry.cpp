@@ -246,7 +246,9 @@ bool Registry::Parse(const QByteArray& text, QList<Section>& out, QString* error
                 continue;
             }
             if (!validUtf8(key)) return fail(lineNo, "bad key name");
+            // Decoding drops a byte-order mark, which may leave nothing to name the key.
             QString keyName = QString::fromUtf8(key);
+            if (keyName.isEmpty()) return fail(lineNo, "bad key name");
             current = nullptr;
             for (Section& s : sections)
                 if (s.key.compare(keyName, Qt::CaseInsensitive) == 0) current = &s;
