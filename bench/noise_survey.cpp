@@ -5,6 +5,7 @@
 // between two events of a 1 ms probe timer: how long the window could not repaint.
 
 #include "core/panel.h"
+#include "noise/driver_panel.h"
 #include "noise/noise_file.h"
 #include "noise/smeter_procedures.h"
 #include "settings/settings.h"
@@ -29,36 +30,7 @@ constexpr double MsPerChar = 10.0 * 1000.0 / Baud;
 constexpr double TuneLineMs = 10 * MsPerChar;  // "F" + 8 digits + CR
 constexpr double MeterReplyMs = 5 * MsPerChar; // "M" + 3 digits + CR
 
-class BenchPanel : public Panel {
-public:
-    explicit BenchPanel(Nrd535& rx) : rx(rx) {}
-    const ProgramState& State() const override { return state; }
-    void TuneTo(double hz, bool setReceiver, bool, bool) override {
-        if (setReceiver) rx.Fr(hz);
-    }
-    void ShowMode(int code, bool apply) override {
-        if (apply) rx.MD(ostry::MD(code));
-    }
-    void ShowFilter(int code, bool apply) override {
-        if (apply) rx.FT(ostry::FT(code));
-    }
-    void ShowAgc(int code, bool apply) override {
-        if (apply) rx.AG(ostry::AG(code));
-    }
-    void ShowNoiseBlanker(int code, bool apply) override {
-        if (apply) rx.NB(qint16(code));
-    }
-    void ShowRecordNumber(const QString&, const QString&) override {}
-    void ShowRecordCaption(double, const QString&, bool) override {}
-    void ClearChannelLabels() override {}
-    void SetSourceTip(const QString&) override {}
-    int CommentWidth() const override { return 100; }
-    void SetPanelLocked(bool locked) override { state.PanelLocked = locked; }
-    void StopScan() override { state = ProgramState{state.Connected, state.RemoteHeld}; }
-    void WarnBeep() override {}
-    Nrd535& rx;
-    ProgramState state;
-};
+using BenchPanel = DriverPanel;
 
 struct Bench {
     QTemporaryDir dir;

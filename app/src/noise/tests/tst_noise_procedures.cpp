@@ -3,6 +3,7 @@
 // wire and the signals, never timed.
 
 #include "core/panel.h"
+#include "noise/driver_panel.h"
 #include "noise/noise_file.h"
 #include "noise/smeter_procedures.h"
 #include "settings/settings.h"
@@ -24,43 +25,7 @@ namespace {
 
 constexpr quint8 RigPort = 11;
 
-// The panel as the main window provides it, forwarding to the driver.
-class RigPanel : public Panel {
-public:
-    explicit RigPanel(Nrd535& rx) : rx(rx) {}
-
-    const ProgramState& State() const override { return state; }
-    void TuneTo(double hz, bool setReceiver, bool, bool) override {
-        if (setReceiver) rx.Fr(hz);
-    }
-    void ShowMode(int code, bool apply) override {
-        if (apply) rx.MD(ostry::MD(code));
-    }
-    void ShowFilter(int code, bool apply) override {
-        if (apply) rx.FT(ostry::FT(code));
-    }
-    void ShowAgc(int code, bool apply) override {
-        if (apply) rx.AG(ostry::AG(code));
-    }
-    void ShowNoiseBlanker(int code, bool apply) override {
-        if (apply) rx.NB(qint16(code));
-    }
-    void ShowRecordNumber(const QString&, const QString&) override {}
-    void ShowRecordCaption(double, const QString&, bool) override {}
-    void ClearChannelLabels() override {}
-    void SetSourceTip(const QString&) override {}
-    int CommentWidth() const override { return 100; }
-    void SetPanelLocked(bool locked) override { state.PanelLocked = locked; }
-    void StopScan() override {
-        state.PanelLocked = false;
-        state.Scan = ScanState::Idle;
-    }
-    void WarnBeep() override { ++beeps; }
-
-    Nrd535& rx;
-    ProgramState state;
-    int beeps = 0;
-};
+using RigPanel = DriverPanel;
 
 // Simulator, driver, panel, the update timer's polls and the procedures, wired as the main
 // window wires them.

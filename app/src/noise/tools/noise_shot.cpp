@@ -3,6 +3,7 @@
 // SURVEY-FILE (default: a temporary file). Used for the README's screenshot.
 
 #include "core/panel.h"
+#include "noise/driver_panel.h"
 #include "noise/noise_file.h"
 #include "noise/smeter_procedures.h"
 #include "settings/settings.h"
@@ -22,36 +23,7 @@ namespace {
 
 constexpr quint8 ShotPort = 203;
 
-class ShotPanel : public Panel {
-public:
-    explicit ShotPanel(Nrd535& rx) : rx(rx) {}
-    const ProgramState& State() const override { return state; }
-    void TuneTo(double hz, bool setReceiver, bool, bool) override {
-        if (setReceiver) rx.Fr(hz);
-    }
-    void ShowMode(int code, bool apply) override {
-        if (apply) rx.MD(ostry::MD(code));
-    }
-    void ShowFilter(int code, bool apply) override {
-        if (apply) rx.FT(ostry::FT(code));
-    }
-    void ShowAgc(int code, bool apply) override {
-        if (apply) rx.AG(ostry::AG(code));
-    }
-    void ShowNoiseBlanker(int code, bool apply) override {
-        if (apply) rx.NB(qint16(code));
-    }
-    void ShowRecordNumber(const QString&, const QString&) override {}
-    void ShowRecordCaption(double, const QString&, bool) override {}
-    void ClearChannelLabels() override {}
-    void SetSourceTip(const QString&) override {}
-    int CommentWidth() const override { return 100; }
-    void SetPanelLocked(bool locked) override { state.PanelLocked = locked; }
-    void StopScan() override { state.Scan = ScanState::Idle; }
-    void WarnBeep() override {}
-    Nrd535& rx;
-    ProgramState state;
-};
+using ShotPanel = DriverPanel;
 
 } // namespace
 
