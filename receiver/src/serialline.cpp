@@ -1,17 +1,40 @@
 #include <ostry/serialline.h>
 
+#include <ostry/protocol.h>
+
 #include <QFileInfo>
 #include <QHash>
 #include <QMetaObject>
+#include <QPointer>
 #include <QSerialPort>
 #include <QSet>
 #include <QTcpSocket>
 #include <QTimer>
 #include <QUrl>
 
+#include <termios.h>
+#include <unistd.h>
+
 namespace ostry {
 
 namespace {
+// Every reply ends in a carriage return and nothing reads a line before its end, so let the
+// terminal driver collect whole lines: the descriptor then turns readable once a line is
+// complete instead of at every character, which at the receiver's pace is one wake-up every
+// two milliseconds. No character is special but CR and LF (both end a line), so text, NUL and
+// control bytes all arrive as sent; a line longer than the terminal's 4095 characters loses its
+// excess, which the reply reader would drop anyway. False when the device is no terminal.
+bool deliverWholeLines(int fd) {
+    termios tio{};
+    if (fd < 0 || !::isatty(fd) || ::tcgetattr(fd, &tio) != 0) return false;
+    tio.c_lflag |= ICANON;
+    tio.c_lflag &= ~tcflag_t(ECHO | ECHOE | ECHOK | ECHONL | ISIG | IEXTEN);
+    tio.c_iflag &= ~tcflag_t(ICRNL | INLCR | IGNCR | ISTRIP | IXON | IXOFF | PARMRK);
+    for (cc_t& c : tio.c_cc) c = _POSIX_VDISABLE;
+    tio.c_cc[VEOL] = wire::Cr;
+    return ::tcsetattr(fd, TCSANOW, &tio) == 0;
+}
+
 QHash<int, QString>& overrides() {
     static QHash<int, QString> map;
     return map;
@@ -134,7 +157,7 @@ QString portOptionHelp() {
 
 SerialLine::SerialLine(QObject* parent)
     : QObject(parent), m_sp(new QSerialPort(this)), m_tcp(new QTcpSocket(this)),
-      m_connectTimer(new QTimer(this)), m_straggler(new QTimer(this)) {
+      m_connectTimer(new QTimer(this)), m_straggler(new QTimer(this)), m_notify(new QTimer(this)) {
     m_sp->setReadBufferSize(m_inputBuffer);
     m_tcp->setReadBufferSize(m_inputBuffer);
     m_connectTimer->setSingleShot(true);
@@ -146,6 +169,12 @@ SerialLine::SerialLine(QObject* parent)
     // The last one or two characters of a burst never reach the threshold on their own; they
     // are handed over once the line has been quiet for a moment instead of waiting for the
     // next reply to push them out.
+    m_notify->setSingleShot(true);
+    m_notify->setInterval(0);
+    connect(m_notify, &QTimer::timeout, this, [this] {
+        m_notifyQueued = false;
+        if (m_threshold > 0 && isUp() && m_io->bytesAvailable() >= m_threshold) emit received();
+    });
     m_straggler->setSingleShot(true);
     m_straggler->setInterval(StragglerMs);
     connect(m_straggler, &QTimer::timeout, this, [this] {
@@ -164,6 +193,15 @@ SerialLine::SerialLine(QObject* parent)
 
 SerialLine::~SerialLine() {
     close();
+    if (m_inReadyRead) {
+        // Destroyed from a handler of the device's own read signal: the device still has code
+        // to run when the handler returns.
+        for (QObject* io : {static_cast<QObject*>(m_sp), static_cast<QObject*>(m_tcp)}) {
+            io->disconnect(this);
+            io->setParent(nullptr);
+            io->deleteLater();
+        }
+    }
 }
 
 bool SerialLine::setSettings(const QString& settings) {
@@ -292,6 +330,7 @@ bool SerialLine::openDevice(const QString& dev) {
         m_error.clear();
         m_sp->clearError();
         m_io = m_sp;
+        deliverWholeLines(int(m_sp->handle()));
         return true;
     }
     switch (m_sp->error()) {
@@ -361,7 +400,16 @@ bool SerialLine::write(const QByteArray& data) {
     // Nothing is queued while a connection is still being made: a command sent then would
     // reach the receiver long after its caller gave up waiting for the answer.
     if (!isUp()) return false;
-    if (m_io->write(data) != data.size()) {
+    QByteArray rest = data;
+    if (m_io == m_sp && m_sp->bytesToWrite() == 0) {
+        // Nothing waits in the port's buffer, so the descriptor takes the bytes directly: the
+        // port would otherwise arm its write notifier and spend two passes of the event loop
+        // on every command. What the device does not take, or an error, goes the usual way.
+        const ssize_t n = ::write(int(m_sp->handle()), data.constData(), size_t(data.size()));
+        if (n == data.size()) return true;
+        if (n > 0) rest = data.mid(n);
+    }
+    if (m_io->write(rest) != rest.size()) {
         m_error = m_io->errorString();
         return false;
     }
@@ -374,7 +422,18 @@ bool SerialLine::write(const QByteArray& data) {
 }
 
 void SerialLine::onReadyRead() {
-    notifyIfDue();
+    if (m_threshold <= 0 || m_notifyQueued || !isUp() || m_io->bytesAvailable() < m_threshold) {
+        notifyIfDue();
+        return;
+    }
+    // Straight from the device's notification, which is a pass of the event loop of its own:
+    // a line costs one pass instead of two. The handler may destroy this line; the device whose
+    // signal is running then outlives it until the loop is back (see the destructor).
+    m_straggler->stop();
+    QPointer<SerialLine> self(this);
+    m_inReadyRead = true;
+    emit received();
+    if (self) m_inReadyRead = false;
 }
 
 void SerialLine::notifyIfDue() {
@@ -385,15 +444,10 @@ void SerialLine::notifyIfDue() {
     }
     m_straggler->stop();
     // Always through the event loop, never from inside the caller (the handler switches the
-    // threshold back on at its end).
+    // threshold back on at its end). A zero timer rather than a posted call: it needs no
+    // wake-up of the loop, which is already running.
     m_notifyQueued = true;
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-            m_notifyQueued = false;
-            if (m_threshold > 0 && isUp() && m_io->bytesAvailable() >= m_threshold) emit received();
-        },
-        Qt::QueuedConnection);
+    m_notify->start();
 }
 
 void SerialLine::onError(int error) {

@@ -92,6 +92,9 @@ private slots:
     void discAndCloseTellTheReceiver();
     void connIsNotReentered();
     void deletedDuringConn();
+    void deletedFromItsReportHandler();
+    void everyByteButTheLineEndReachesTheReader();
+    void oneNotificationPerLine();
 };
 
 void TestNrd535::handshake_data() {
@@ -608,6 +611,82 @@ void TestNrd535::deletedDuringConn() {
     QVERIFY(rx->fOpen(false));
     QTimer::singleShot(50, [rx] { delete rx; });
     QVERIFY(!rx->Conn());
+}
+
+// A host that destroys the driver from its report handler (the notification comes straight from
+// the device's read signal): nothing of the line or the device is used after it is gone.
+void TestNrd535::deletedFromItsReportHandler() {
+    Rig rig;
+    QPointer<Nrd535> rx = new Nrd535;
+    rx->Baud("38400");
+    rx->Port(TestPort);
+    rx->setMessageDisplay([](const QString&) {});
+    QVERIFY(rx->fOpen(false) && rx->Conn());
+    QObject::connect(rx.data(), &Nrd535::OnUpd, [rx] { delete rx.data(); });
+    rx->SMUpd();
+    QTRY_VERIFY(rx.isNull());
+    QTest::qWait(50); // the device goes on the next pass of the loop
+}
+
+namespace {
+// A serial line of our own on the simulator's terminal, collecting what it is notified of.
+struct Reader {
+    SerialLine line;
+    QByteArray got;
+    int notifications = 0;
+    Reader() {
+        line.setPortNumber(TestPort);
+        line.setSettings(QStringLiteral("38400,N,8,1"));
+        QObject::connect(&line, &SerialLine::received, [this] {
+            ++notifications;
+            got += line.readAll();
+        });
+    }
+};
+} // namespace
+
+// The line is read in whole lines, but no byte is special except CR and LF: NUL, DEL, the
+// terminal's erase, kill, end-of-file, interrupt and suspend characters, XON/XOFF and bytes with
+// the top bit set all arrive as sent.
+void TestNrd535::everyByteButTheLineEndReachesTheReader() {
+    nrd535sim::Simulator sim;
+    sim.setPaced(false);
+    QVERIFY(sim.start());
+    setPortDevice(TestPort, sim.path());
+    Reader r;
+    QVERIFY(r.line.open());
+    r.line.setReceiveThreshold(1);
+    QByteArray sent;
+    for (int b = 0; b < 256; ++b)
+        if (b != '\r' && b != '\n') sent.append(char(b));
+    sent += "\rM045\nW0000\r";
+    sim.injectGarbage(sent);
+    QTRY_COMPARE(r.got.size(), sent.size());
+    QCOMPARE(r.got, sent);
+    setPortDevice(TestPort, QString());
+}
+
+// Replies arriving a character at a time at the line speed are handed over in whole lines, one
+// notification a line at the most, even with a threshold of one character: the reader is not
+// woken for every character.
+void TestNrd535::oneNotificationPerLine() {
+    nrd535sim::Simulator sim;
+    sim.setPaced(true);
+    sim.setBaud(4800);
+    QVERIFY(sim.start());
+    setPortDevice(TestPort, sim.path());
+    Reader r;
+    QStringList chunks;
+    QObject::connect(&r.line, &SerialLine::received, [&] { chunks << QString::fromLatin1(r.got); });
+    QVERIFY(r.line.open());
+    r.line.setReceiveThreshold(1);
+    QByteArray sent;
+    for (int i = 0; i < 10; ++i) sent += QByteArray("M0") + QByteArray::number(40 + i) + "\r";
+    sim.injectGarbage(sent);
+    QTRY_COMPARE_WITH_TIMEOUT(r.got, sent, 5000);
+    QVERIFY2(r.notifications <= 10, qPrintable(chunks.join(u'/')));
+    for (const QString& c : chunks) QVERIFY2(c.endsWith(u'\r'), qPrintable(chunks.join(u'/')));
+    setPortDevice(TestPort, QString());
 }
 
 QTEST_MAIN(TestNrd535)

@@ -300,6 +300,9 @@ void Main::buildPanel() {
     Dummy->setGeometry(0, 0, 1, 1);
     Dummy->setFrame(false);
     Dummy->setStyleSheet(QStringLiteral("background: transparent; color: transparent; border: 0"));
+    // Keys are taken by the window before the box sees them; read-only, it also has no cursor
+    // to blink, which would repaint the window twice a second for nothing.
+    Dummy->setReadOnly(true);
     CmdBox = new QLineEdit(FrqFrame);
     FrqBox = new QLineEdit(FrqFrame);
     CmdBox->setReadOnly(true);

@@ -130,7 +130,9 @@ private:
     int m_threshold = 0;
     int m_inputBuffer = DefaultInputBuffer;
     bool m_notifyQueued = false;
+    bool m_inReadyRead = false; // a received() handler runs from the device's read signal
     QTimer* m_straggler;
+    QTimer* m_notify;
     QString m_error;
 };
 
