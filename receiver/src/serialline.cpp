@@ -1,5 +1,7 @@
 #include <ostry/serialline.h>
 
+#include "rfc2217.h"
+
 #include <ostry/protocol.h>
 
 #include <QFileInfo>
@@ -86,22 +88,33 @@ bool isNetworkAddress(const QString& device) {
     return device.contains(QLatin1String("://"));
 }
 
-bool parseNetworkAddress(const QString& address, QString* host, quint16* port, QString* error) {
+bool parseNetworkAddress(const QString& address, QString* host, quint16* port, QString* error,
+                         NetworkScheme* scheme) {
     const auto fail = [&](const QString& why) {
         if (error) *error = QStringLiteral("Invalid network address \"%1\": %2").arg(address, why);
         return false;
     };
-    if (!address.startsWith(QLatin1String("tcp://"), Qt::CaseInsensitive))
-        return fail(QStringLiteral("only tcp://HOST:PORT is understood"));
+    NetworkScheme s;
+    QLatin1String prefix;
+    if (address.startsWith(QLatin1String("tcp://"), Qt::CaseInsensitive)) {
+        s = NetworkScheme::Tcp;
+        prefix = QLatin1String("tcp");
+    } else if (address.startsWith(QLatin1String("rfc2217://"), Qt::CaseInsensitive)) {
+        s = NetworkScheme::Rfc2217;
+        prefix = QLatin1String("rfc2217");
+    } else {
+        return fail(QStringLiteral("only tcp://HOST:PORT and rfc2217://HOST:PORT are understood"));
+    }
     const QUrl url(address, QUrl::StrictMode);
     if (!url.isValid() || url.host().isEmpty() || !url.userInfo().isEmpty() ||
         !(url.path().isEmpty() || url.path() == QLatin1String("/")) || url.hasQuery() ||
         url.hasFragment())
-        return fail(QStringLiteral("expected tcp://HOST:PORT"));
+        return fail(QStringLiteral("expected %1://HOST:PORT").arg(prefix));
     const int p = url.port(-1);
     if (p < 1 || p > 65535) return fail(QStringLiteral("the port must be 1 to 65535"));
     if (host) *host = url.host();
     if (port) *port = quint16(p);
+    if (scheme) *scheme = s;
     return true;
 }
 
@@ -112,8 +125,8 @@ bool parsePortMapping(const QString& text, int* n, QString* device, QString* err
     const QString dev = eq > 0 ? text.mid(eq + 1) : QString();
     if (!ok || num < 1 || num > 255 || dev.isEmpty()) {
         if (error)
-            *error = QStringLiteral("--port expects N=DEVICE or N=tcp://HOST:PORT with N from 1 "
-                                    "to 255, got \"%1\"")
+            *error = QStringLiteral("--port expects N=DEVICE, N=tcp://HOST:PORT or "
+                                    "N=rfc2217://HOST:PORT with N from 1 to 255, got \"%1\"")
                          .arg(text);
         return false;
     }
@@ -152,7 +165,8 @@ bool applyPortOptions(QStringList& args, QString* error) {
 
 QString portOptionHelp() {
     return QStringLiteral("--port N=DEVICE   use DEVICE as serial port N (COMN) for this run; "
-                          "DEVICE may be tcp://HOST:PORT (a serial server)");
+                          "DEVICE may be tcp://HOST:PORT or rfc2217://HOST:PORT (a serial "
+                          "server)");
 }
 
 SerialLine::SerialLine(QObject* parent)
@@ -173,13 +187,12 @@ SerialLine::SerialLine(QObject* parent)
     m_notify->setInterval(0);
     connect(m_notify, &QTimer::timeout, this, [this] {
         m_notifyQueued = false;
-        if (m_threshold > 0 && isUp() && m_io->bytesAvailable() >= m_threshold) emit received();
+        if (m_threshold > 0 && bytesAvailable() >= m_threshold) emit received();
     });
     m_straggler->setSingleShot(true);
     m_straggler->setInterval(StragglerMs);
     connect(m_straggler, &QTimer::timeout, this, [this] {
-        if (m_threshold > 0 && !m_notifyQueued && isUp() && m_io->bytesAvailable() > 0)
-            emit received();
+        if (m_threshold > 0 && !m_notifyQueued && bytesAvailable() > 0) emit received();
     });
     connect(m_sp, &QSerialPort::readyRead, this, &SerialLine::onReadyRead);
     connect(m_sp, &QSerialPort::errorOccurred, this,
@@ -241,10 +254,17 @@ bool SerialLine::open() {
 bool SerialLine::openNetwork(const QString& address) {
     QString host;
     quint16 port = 0;
-    if (!parseNetworkAddress(address, &host, &port, &m_error)) return false;
+    NetworkScheme scheme = NetworkScheme::Tcp;
+    if (!parseNetworkAddress(address, &host, &port, &m_error, &scheme)) return false;
     m_peer = host.contains(u':') ? QStringLiteral("[%1]:%2").arg(host).arg(port)
                                  : QStringLiteral("%1:%2").arg(host).arg(port);
     m_error.clear();
+    if (scheme == NetworkScheme::Rfc2217) {
+        if (!m_telnet) m_telnet = std::make_unique<Rfc2217Codec>();
+    } else {
+        m_telnet.reset();
+    }
+    m_rx.clear();
     m_io = m_tcp;
     // Resolving and connecting run on the event loop; the outcome arrives as up() or lost().
     m_tcp->connectToHost(host, port);
@@ -257,6 +277,15 @@ void SerialLine::onTcpConnected() {
     // Commands are short and answered one by one: no batching delay.
     m_tcp->setSocketOption(QAbstractSocket::LowDelayOption, 1);
     m_error.clear();
+    if (m_telnet) {
+        // The settings go out ahead of any command, so the server has the line set before the
+        // first one reaches the receiver. The line counts as up now, as a raw connection does:
+        // a server that never answers is a silent receiver, and one that refuses is dropped.
+        Rfc2217Codec::Line line;
+        Rfc2217Codec::parseSettings(m_settings, &line);
+        m_tcp->write(m_telnet->start(line));
+        m_tcp->flush();
+    }
     emit up();
     notifyIfDue();
 }
@@ -292,6 +321,7 @@ void SerialLine::dropTcp(const QString& description) {
     m_io = nullptr;
     m_connectTimer->stop();
     m_straggler->stop();
+    m_rx.clear();
     m_error = description;
     // Closing from inside the socket's own signal: abort is safe there; a new attempt starts
     // only from a later open().
@@ -355,6 +385,7 @@ void SerialLine::close() {
     if (m_io == m_tcp) {
         m_io = nullptr;
         m_connectTimer->stop();
+        m_rx.clear();
         // The "I0"/"H0" of a disconnect still go out before the connection ends.
         if (m_tcp->state() == QAbstractSocket::ConnectedState && m_tcp->bytesToWrite() > 0)
             m_tcp->waitForBytesWritten(100);
@@ -388,26 +419,35 @@ void SerialLine::setReceiveThreshold(int n) {
 }
 
 qint64 SerialLine::bytesAvailable() const {
-    return isUp() ? m_io->bytesAvailable() : 0;
+    if (!isUp()) return 0;
+    return m_io == m_tcp && m_telnet ? m_rx.size() : m_io->bytesAvailable();
 }
 
 QByteArray SerialLine::readAll() {
     if (!isUp()) return QByteArray();
-    return m_io->readAll();
+    if (m_io != m_tcp || !m_telnet) return m_io->readAll();
+    QByteArray out;
+    out.swap(m_rx);
+    // What the socket still holds is decoded on the next pass, as a device's read buffer
+    // refills once read.
+    if (m_tcp->bytesAvailable() > 0)
+        QMetaObject::invokeMethod(this, &SerialLine::onReadyRead, Qt::QueuedConnection);
+    return out;
 }
 
 bool SerialLine::write(const QByteArray& data) {
     // Nothing is queued while a connection is still being made: a command sent then would
     // reach the receiver long after its caller gave up waiting for the answer.
     if (!isUp()) return false;
-    QByteArray rest = data;
+    const QByteArray wire = m_io == m_tcp && m_telnet ? Rfc2217Codec::escape(data) : data;
+    QByteArray rest = wire;
     if (m_io == m_sp && m_sp->bytesToWrite() == 0) {
         // Nothing waits in the port's buffer, so the descriptor takes the bytes directly: the
         // port would otherwise arm its write notifier and spend two passes of the event loop
         // on every command. What the device does not take, or an error, goes the usual way.
-        const ssize_t n = ::write(int(m_sp->handle()), data.constData(), size_t(data.size()));
-        if (n == data.size()) return true;
-        if (n > 0) rest = data.mid(n);
+        const ssize_t n = ::write(int(m_sp->handle()), wire.constData(), size_t(wire.size()));
+        if (n == wire.size()) return true;
+        if (n > 0) rest = wire.mid(n);
     }
     if (m_io->write(rest) != rest.size()) {
         m_error = m_io->errorString();
@@ -422,7 +462,8 @@ bool SerialLine::write(const QByteArray& data) {
 }
 
 void SerialLine::onReadyRead() {
-    if (m_threshold <= 0 || m_notifyQueued || !isUp() || m_io->bytesAvailable() < m_threshold) {
+    if (m_io == m_tcp && m_telnet) pumpTelnet();
+    if (m_threshold <= 0 || m_notifyQueued || bytesAvailable() < m_threshold) {
         notifyIfDue();
         return;
     }
@@ -436,10 +477,30 @@ void SerialLine::onReadyRead() {
     if (self) m_inReadyRead = false;
 }
 
+void SerialLine::pumpTelnet() {
+    // Never more than the input buffer has room for: the rest stays in the socket and holds the
+    // server back, as a full read buffer holds back a device.
+    while (isUp() && m_rx.size() < m_inputBuffer && m_tcp->bytesAvailable() > 0) {
+        const QByteArray raw = m_tcp->read(m_inputBuffer - m_rx.size());
+        if (raw.isEmpty()) break;
+        m_telnet->feed(raw.constData(), raw.size(), &m_rx);
+        const QByteArray replies = m_telnet->takeReplies();
+        if (!replies.isEmpty()) {
+            m_tcp->write(replies);
+            m_tcp->flush();
+        }
+        const QString problem = m_telnet->problem();
+        if (!problem.isEmpty()) {
+            dropTcp(QStringLiteral("The serial server at %1 %2").arg(m_peer, problem));
+            return;
+        }
+    }
+}
+
 void SerialLine::notifyIfDue() {
     if (m_threshold <= 0 || m_notifyQueued || !isUp()) return;
-    if (m_io->bytesAvailable() < m_threshold) {
-        if (m_io->bytesAvailable() > 0) m_straggler->start();
+    if (bytesAvailable() < m_threshold) {
+        if (bytesAvailable() > 0) m_straggler->start();
         return;
     }
     m_straggler->stop();

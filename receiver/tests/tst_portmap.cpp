@@ -1,10 +1,12 @@
-// Port numbers to devices, and the one-run --port N=DEVICE override.
+// Port numbers to devices, the one-run --port N=DEVICE override, and serial-server addresses.
 
 #include <ostry/serialline.h>
 
 #include <QTest>
 
 using namespace ostry;
+
+Q_DECLARE_METATYPE(ostry::NetworkScheme)
 
 class TestPortMap : public QObject {
     Q_OBJECT
@@ -14,6 +16,8 @@ private slots:
     void defaults();
     void options_data();
     void options();
+    void addresses_data();
+    void addresses();
 };
 
 void TestPortMap::defaults_data() {
@@ -62,6 +66,8 @@ void TestPortMap::options_data() {
     QTest::newRow("server, path") << QStringList{"prog", "--port", "3=tcp://h:4000/x"}  << false << QStringList{} << 3 << "/dev/ttyS2";
     QTest::newRow("server, user") << QStringList{"prog", "--port", "3=tcp://u@h:4000"}  << false << QStringList{} << 3 << "/dev/ttyS2";
     QTest::newRow("unknown scheme") << QStringList{"prog", "--port", "3=telnet://h:23"} << false << QStringList{} << 3 << "/dev/ttyS2";
+    QTest::newRow("RFC 2217 server") << QStringList{"prog", "--port", "3=rfc2217://127.0.0.1:2001"} << true << QStringList{"prog"} << 3 << "rfc2217://127.0.0.1:2001";
+    QTest::newRow("RFC 2217, no port") << QStringList{"prog", "--port=4=rfc2217://shack"} << false << QStringList{} << 4 << "/dev/ttyS3";
     // clang-format on
 }
 
@@ -76,6 +82,46 @@ void TestPortMap::options() {
     QCOMPARE(error.isEmpty(), ok);
     if (ok) QCOMPARE(args, left);
     QCOMPARE(portDevice(port), device);
+}
+
+void TestPortMap::addresses_data() {
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<bool>("ok");
+    QTest::addColumn<QString>("host");
+    QTest::addColumn<int>("port");
+    QTest::addColumn<NetworkScheme>("scheme");
+    using S = NetworkScheme;
+    // clang-format off
+    QTest::newRow("raw")             << "tcp://127.0.0.1:2001"      << true  << "127.0.0.1"  << 2001 << S::Tcp;
+    QTest::newRow("RFC 2217")        << "rfc2217://127.0.0.1:2001"  << true  << "127.0.0.1"  << 2001 << S::Rfc2217;
+    QTest::newRow("RFC 2217 by name") << "rfc2217://shack.example:7000/" << true << "shack.example" << 7000 << S::Rfc2217;
+    QTest::newRow("RFC 2217 IPv6")   << "rfc2217://[::1]:4001"      << true  << "::1"        << 4001 << S::Rfc2217;
+    QTest::newRow("scheme in capitals") << "RFC2217://h:1"          << true  << "h"          << 1    << S::Rfc2217;
+    QTest::newRow("RFC 2217, port 0") << "rfc2217://h:0"            << false << "" << 0 << S::Tcp;
+    QTest::newRow("RFC 2217, user")  << "rfc2217://u@h:4000"        << false << "" << 0 << S::Tcp;
+    QTest::newRow("RFC 2217, query") << "rfc2217://h:4000?baud=9600" << false << "" << 0 << S::Tcp;
+    QTest::newRow("telnet")          << "telnet://h:23"             << false << "" << 0 << S::Tcp;
+    QTest::newRow("scheme only")     << "rfc2217://"                << false << "" << 0 << S::Tcp;
+    // clang-format on
+}
+
+void TestPortMap::addresses() {
+    QFETCH(QString, address);
+    QFETCH(bool, ok);
+    QVERIFY(isNetworkAddress(address));
+    QString host, error;
+    quint16 port = 0;
+    auto scheme = NetworkScheme(-1);
+    QCOMPARE(parseNetworkAddress(address, &host, &port, &error, &scheme), ok);
+    QCOMPARE(error.isEmpty(), ok);
+    if (!ok) {
+        QVERIFY2(error.contains(address), qPrintable(error));
+        QCOMPARE(scheme, NetworkScheme(-1)); // left alone
+        return;
+    }
+    QTEST(host, "host");
+    QTEST(int(port), "port");
+    QTEST(scheme, "scheme");
 }
 
 QTEST_APPLESS_MAIN(TestPortMap)

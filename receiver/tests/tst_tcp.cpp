@@ -1,5 +1,6 @@
-// Nrd535 reaching the simulated receiver through a real ser2net, and the ways a network link
-// fails: a name that does not resolve, a refused or dropped connection, a silent server.
+// Nrd535 reaching the simulated receiver through a real ser2net, raw (tcp://) and with RFC 2217
+// (rfc2217://), and the ways a network link fails: a name that does not resolve, a refused or
+// dropped connection, a silent server, a telnet server without the COM-PORT-OPTION.
 
 #include <nrd535sim/serial_server.h>
 #include <nrd535sim/simulator.h>
@@ -12,7 +13,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <termios.h>
+
 using namespace ostry;
+using Accepter = nrd535sim::SerialServer::Accepter;
 
 namespace {
 
@@ -50,13 +54,32 @@ struct Supervisor {
     }
 };
 
-// Simulator on a pty behind ser2net; the driver's port maps to ser2net's address.
+// The scheme of each test row, as a column.
+void addSchemeColumn() {
+    QTest::addColumn<QString>("scheme");
+}
+void addSchemeRows() {
+    addSchemeColumn();
+    QTest::newRow("tcp") << "tcp";
+    QTest::newRow("rfc2217") << "rfc2217";
+}
+
+// Simulator on a pty behind ser2net; the driver's port maps to ser2net's address. A raw server
+// is set to the driver's speed; an RFC 2217 one starts at another and must be told.
 struct NetRig {
     QTemporaryDir dir;
     nrd535sim::Simulator sim;
     nrd535sim::SerialServer server;
     Nrd535 rx;
     QStringList shown;
+    int serverBaud = Baud;
+
+    explicit NetRig(const QString& scheme) {
+        if (scheme == QLatin1String("rfc2217")) {
+            server.setAccepter(Accepter::Rfc2217);
+            serverBaud = 9600;
+        }
+    }
 
     bool start() {
         sim.setBaud(Baud);
@@ -66,7 +89,7 @@ struct NetRig {
             qWarning("simulator: %s", qPrintable(error));
             return false;
         }
-        if (!server.start(sim.path(), Baud, 0, &error)) {
+        if (!server.start(sim.path(), serverBaud, 0, &error)) {
             qWarning("%s", qPrintable(error));
             return false;
         }
@@ -88,11 +111,15 @@ class TestTcp : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase();
+    void handshakeAndCommandsThroughSerialServer_data() { addSchemeRows(); }
     void handshakeAndCommandsThroughSerialServer();
+    void serverStoppedAndBack_data() { addSchemeRows(); }
     void serverStoppedAndBack();
     void failedAttempts_data();
     void failedAttempts();
+    void silentServer_data() { addSchemeRows(); }
     void silentServer();
+    void closeDuringAttempt_data() { addSchemeRows(); }
     void closeDuringAttempt();
 };
 
@@ -102,7 +129,8 @@ void TestTcp::initTestCase() {
 }
 
 void TestTcp::handshakeAndCommandsThroughSerialServer() {
-    NetRig rig;
+    QFETCH(QString, scheme);
+    NetRig rig(scheme);
     QVERIFY(rig.start());
     QVERIFY(rig.rx.fOpen(true));
     QVERIFY(rig.rx.PortOpened());
@@ -115,6 +143,11 @@ void TestTcp::handshakeAndCommandsThroughSerialServer() {
     // nothing.
     QCOMPARE(rig.sim.receivedLines().mid(0, 8),
              (QStringList{"H", "?", "H1", "W", "M", "Q", "N", "I1"}));
+    // The pseudo-terminal runs at the driver's speed: the one the raw server was set to, or the
+    // one asked of the RFC 2217 server.
+    termios tio{};
+    QCOMPARE(::tcgetattr(rig.sim.masterFd(), &tio), 0);
+    QCOMPARE(::cfgetospeed(&tio), speed_t(B38400));
 
     rig.rx.Fr(7125000);
     rig.rx.MD(ostry::USB);
@@ -128,7 +161,8 @@ void TestTcp::handshakeAndCommandsThroughSerialServer() {
 }
 
 void TestTcp::serverStoppedAndBack() {
-    NetRig rig;
+    QFETCH(QString, scheme);
+    NetRig rig(scheme);
     QVERIFY(rig.start());
     QVERIFY(rig.rx.fOpen(false));
     Supervisor sup{rig.rx};
@@ -154,7 +188,7 @@ void TestTcp::serverStoppedAndBack() {
              qPrintable(rig.rx.LastError()));
 
     QString error;
-    QVERIFY2(rig.server.start(rig.sim.path(), Baud, port, &error), qPrintable(error));
+    QVERIFY2(rig.server.start(rig.sim.path(), rig.serverBaud, port, &error), qPrintable(error));
     const qsizetype before = rig.sim.receivedLines().size();
     QVERIFY(sup.runUntil([&] { return rig.rx.Connected(); }, 100));
     QVERIFY(!rig.rx.deviceLost());
@@ -170,25 +204,44 @@ void TestTcp::serverStoppedAndBack() {
 }
 
 void TestTcp::failedAttempts_data() {
+    addSchemeColumn();
     QTest::addColumn<QString>("kind");
     QTest::addColumn<QString>("says");
-    QTest::newRow("name does not resolve") << "unresolvable"
-                                           << "does not resolve";
-    QTest::newRow("nothing listens") << "refused"
-                                     << "refused";
-    QTest::newRow("server hangs up at once") << "hangup"
-                                             << "closed the connection";
+    for (const char* scheme : {"tcp", "rfc2217"}) {
+        QTest::addRow("%s: name does not resolve", scheme) << scheme << "unresolvable"
+                                                           << "does not resolve";
+        QTest::addRow("%s: nothing listens", scheme) << scheme << "refused"
+                                                     << "refused the connection";
+        QTest::addRow("%s: server hangs up at once", scheme) << scheme << "hangup"
+                                                             << "closed the connection";
+    }
+    // ser2net's plain telnet says DONT to the option: the line could not be set.
+    QTest::newRow("rfc2217: telnet without the option") << "rfc2217"
+                                                        << "telnet"
+                                                        << "does not take line settings";
 }
 
 void TestTcp::failedAttempts() {
+    QFETCH(QString, scheme);
     QFETCH(QString, kind);
     QFETCH(QString, says);
     QTcpServer hangup;
+    QTemporaryDir dir;
+    nrd535sim::Simulator sim;
+    nrd535sim::SerialServer telnet;
     QString address;
     if (kind == "unresolvable") {
-        address = QStringLiteral("tcp://no-such-receiver.invalid:4000");
+        address = QStringLiteral("%1://no-such-receiver.invalid:4000").arg(scheme);
     } else if (kind == "refused") {
-        address = QStringLiteral("tcp://127.0.0.1:%1").arg(nrd535sim::SerialServer::freePort());
+        address = QStringLiteral("%1://127.0.0.1:%2")
+                      .arg(scheme)
+                      .arg(nrd535sim::SerialServer::freePort());
+    } else if (kind == "telnet") {
+        QString error;
+        QVERIFY2(sim.start(dir.filePath(QStringLiteral("rx")), &error), qPrintable(error));
+        telnet.setAccepter(Accepter::Telnet);
+        QVERIFY2(telnet.start(sim.path(), 4800, 0, &error), qPrintable(error));
+        address = telnet.address();
     } else {
         QVERIFY(hangup.listen(QHostAddress::LocalHost));
         connect(&hangup, &QTcpServer::newConnection, &hangup, [&] {
@@ -197,7 +250,7 @@ void TestTcp::failedAttempts() {
                 s->deleteLater();
             }
         });
-        address = QStringLiteral("tcp://127.0.0.1:%1").arg(hangup.serverPort());
+        address = QStringLiteral("%1://127.0.0.1:%2").arg(scheme).arg(hangup.serverPort());
     }
     setPortDevice(TestPort, address);
     Nrd535 rx;
@@ -225,6 +278,7 @@ void TestTcp::failedAttempts() {
 }
 
 void TestTcp::silentServer() {
+    QFETCH(QString, scheme);
     // Accepts and never says a word: the line is up, the receiver never answers.
     QTcpServer silent;
     QVERIFY(silent.listen(QHostAddress::LocalHost));
@@ -232,7 +286,8 @@ void TestTcp::silentServer() {
     connect(&silent, &QTcpServer::newConnection, &silent, [&] {
         while (QTcpSocket* s = silent.nextPendingConnection()) peers << s;
     });
-    setPortDevice(TestPort, QStringLiteral("tcp://127.0.0.1:%1").arg(silent.serverPort()));
+    setPortDevice(TestPort,
+                  QStringLiteral("%1://127.0.0.1:%2").arg(scheme).arg(silent.serverPort()));
     Nrd535 rx;
     rx.Baud(QStringLiteral("4800"));
     rx.Port(TestPort);
@@ -242,17 +297,26 @@ void TestTcp::silentServer() {
     for (int i = 0; i < 3; ++i) QVERIFY(!rx.Conn());
     QVERIFY(rx.PortOpened());
     QCOMPARE(lost.size(), 0);
-    // The questions did go out.
-    QTRY_VERIFY(peers.first()->bytesAvailable() > 0);
-    QVERIFY(peers.first()->readAll().startsWith("H\r"));
+    // The questions did go out; on rfc2217 right after the telnet opening (WILL COM-PORT-OPTION
+    // and the settings).
+    QByteArray got;
+    QTRY_VERIFY((got += peers.first()->readAll()).contains("H\r"));
+    const qsizetype question = got.indexOf("H\r");
+    if (scheme == "rfc2217") {
+        QVERIFY(got.startsWith("\xff\xfb\x2c"));
+        QCOMPARE(got.lastIndexOf("\xff\xf0", question), question - 2);
+    } else {
+        QCOMPARE(question, 0);
+    }
     rx.fClose();
     setPortDevice(TestPort, QString());
 }
 
 void TestTcp::closeDuringAttempt() {
+    QFETCH(QString, scheme);
     // The host gives up (a new port chosen) while an attempt is under way: nothing is reported
     // afterwards, and the next fOpen starts cleanly.
-    setPortDevice(TestPort, QStringLiteral("tcp://no-such-receiver.invalid:4000"));
+    setPortDevice(TestPort, QStringLiteral("%1://no-such-receiver.invalid:4000").arg(scheme));
     Nrd535 rx;
     rx.Baud(QStringLiteral("4800"));
     rx.Port(TestPort);

@@ -67,16 +67,20 @@ bool SerialServer::start(const QString& device, int baud, quint16 port, QString*
         if (error) *error = QStringLiteral("cannot write %1").arg(config);
         return false;
     }
+    const char* const filter = m_accepter == Accepter::Rfc2217  ? "telnet(rfc2217),"
+                               : m_accepter == Accepter::Telnet ? "telnet,"
+                                                                : "";
     // "local": a pseudo-terminal has no modem lines to wait for.
     f.write(QStringLiteral("%YAML 1.1\n---\n"
                            "connection: &receiver\n"
-                           "  accepter: tcp,127.0.0.1,%1\n"
+                           "  accepter: %4tcp,127.0.0.1,%1\n"
                            "  connector: serialdev,%2,%3n81,local\n"
                            "  options:\n"
                            "    kickolduser: true\n")
                 .arg(m_port)
                 .arg(device)
                 .arg(baud)
+                .arg(QLatin1String(filter))
                 .toUtf8());
     f.close();
     m_proc = new QProcess(this);
@@ -120,7 +124,9 @@ bool SerialServer::isRunning() const {
 }
 
 QString SerialServer::address() const {
-    return QStringLiteral("tcp://127.0.0.1:%1").arg(m_port);
+    return QStringLiteral("%1://127.0.0.1:%2")
+        .arg(m_accepter == Accepter::Raw ? QLatin1String("tcp") : QLatin1String("rfc2217"))
+        .arg(m_port);
 }
 
 } // namespace nrd535sim

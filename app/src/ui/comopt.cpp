@@ -50,7 +50,8 @@ ComOpt::ComOpt(Settings& settings, QWidget* parent, int preferred)
     OK->setDefault(true);
     DeviceLbl = new QLabel(QStringLiteral("Device:"), this);
     Device = new QLineEdit(this);
-    Device->setToolTip(QStringLiteral("Device or serial server (tcp://HOST:PORT) of the port"));
+    Device->setToolTip(QStringLiteral("Device or serial server (tcp://HOST:PORT, or "
+                                      "rfc2217://HOST:PORT to set the line) of the port"));
     Note = new QLabel(this);
     Note->setWordWrap(true);
     Note->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -222,7 +223,8 @@ void ComOpt::OK_Click() {
                 ? !ostry::parseNetworkAddress(device, nullptr, nullptr, &error)
                 : !device.startsWith(QLatin1Char('/'))) {
             Note->setText(error.isEmpty() ? QStringLiteral("A device is a path such as "
-                                                           "/dev/ttyUSB0, or tcp://HOST:PORT")
+                                                           "/dev/ttyUSB0, tcp://HOST:PORT or "
+                                                           "rfc2217://HOST:PORT")
                                           : error);
             return;
         }

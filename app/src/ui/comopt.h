@@ -42,8 +42,8 @@ public:
     QPushButton* OK;
     QPushButton* Cancel;
     QLabel* Note; // what is wrong with the selected port, and what to do about it
-    // The device or serial-server address (tcp://HOST:PORT) behind the selected port; OK maps
-    // the port to an edited one.
+    // The device or serial-server address (tcp:// or rfc2217://HOST:PORT) behind the selected
+    // port; OK maps the port to an edited one.
     QLabel* DeviceLbl;
     QLineEdit* Device;
 

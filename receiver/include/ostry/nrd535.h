@@ -34,7 +34,8 @@ class SerialLine;
 //   as IsMod..() does; a second reader of the same driver should use state(), which clears
 //   nothing. After Conn() every field reads -1 until the receiver reports it.
 // - Port n maps to a device path or a network address (ostry/serialline.h): "tcp://HOST:PORT"
-//   reaches a serial server. For an address fOpen only starts resolving and connecting and
+//   reaches a raw serial server, "rfc2217://HOST:PORT" one that takes the Baud setting over
+//   RFC 2217. For an address fOpen only starts resolving and connecting and
 //   returns true; Conn fails until the connection stands, and a failed attempt (name not found,
 //   refused, no answer) arrives as portLost like an unplugged adapter.
 // - Failures are not thrown: members return false/empty, fOpen keeps its reason in LastError()

@@ -3,8 +3,9 @@
 // The serial layer under Nrd535: a port number, a settings string such as "4800,N,8,1", no
 // handshaking, text read and write, and a received-characters notification on the event loop
 // with a threshold (0 switches it off). A port is a serial device (Qt SerialPort) or a serial
-// server on the network ("tcp://HOST:PORT", raw TCP, the line speed set on the server). Plus the
-// port map: port number -> device or address.
+// server on the network: "tcp://HOST:PORT" (raw TCP, the line speed set on the server) or
+// "rfc2217://HOST:PORT" (telnet with RFC 2217: the server is asked for the line settings). Plus
+// the port map: port number -> device or address.
 
 #include <ostry/ostry_export.h>
 
@@ -13,12 +14,16 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
+
 class QIODevice;
 class QSerialPort;
 class QTcpSocket;
 class QTimer;
 
 namespace ostry {
+
+class Rfc2217Codec;
 
 // ---- port map --------------------------------------------------------------------------------
 // Port n is "COM" n. COM1..COM4 name /dev/ttyS0..3 and COM5..COM8 /dev/ttyUSB0..3 unless a
@@ -40,11 +45,12 @@ OSTRY_EXPORT void choosePortDevice(int n, const QString& device);
 OSTRY_EXPORT bool portDeviceChosen(int n);
 // True when `device` names a network address ("scheme://..."), not a device path.
 OSTRY_EXPORT bool isNetworkAddress(const QString& device);
-// Splits "tcp://HOST:PORT" (HOST may be a name, an IPv4 address or [IPv6]); false (and `error`
-// set) for anything else, including other schemes.
+enum class NetworkScheme { Tcp, Rfc2217 };
+// Splits "tcp://HOST:PORT" or "rfc2217://HOST:PORT" (HOST may be a name, an IPv4 address or
+// [IPv6]); false (and `error` set) for anything else, including other schemes.
 OSTRY_EXPORT bool parseNetworkAddress(const QString& address, QString* host, quint16* port,
-                                      QString* error = nullptr);
-// Parses one "N=DEVICE" mapping (DEVICE a path or a tcp:// address); false (and `error` set)
+                                      QString* error = nullptr, NetworkScheme* scheme = nullptr);
+// Parses one "N=DEVICE" mapping (DEVICE a path or a network address); false (and `error` set)
 // when malformed.
 OSTRY_EXPORT bool parsePortMapping(const QString& text, int* n, QString* device,
                                    QString* error = nullptr);
@@ -112,6 +118,7 @@ signals:
 
 private:
     void onReadyRead();
+    void pumpTelnet();
     void onError(int error);
     void onTcpError();
     void onTcpConnected();
@@ -125,6 +132,10 @@ private:
     QIODevice* m_io = nullptr; // the open one of the two, or null
     QTimer* m_connectTimer;
     QString m_peer; // "HOST:PORT" of the network address being used
+    // Set while the connection speaks telnet (rfc2217://): the socket's bytes go through it and
+    // the serial line's own bytes wait in m_rx.
+    std::unique_ptr<Rfc2217Codec> m_telnet;
+    QByteArray m_rx;
     QString m_settings = QStringLiteral("4800,N,8,1");
     int m_port = 0;
     int m_threshold = 0;

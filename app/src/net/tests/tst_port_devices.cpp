@@ -34,6 +34,7 @@ private slots:
     void dialogEditsTheDevice_data();
     void dialogEditsTheDevice();
     void choiceIsKeptAcrossRuns();
+    void programThroughSerialServer_data();
     void programThroughSerialServer();
 };
 
@@ -48,7 +49,10 @@ void TestPortDevices::dialogEditsTheDevice_data() {
     QTest::newRow("the port's own device") << "/dev/ttyS2" << true << "/dev/ttyS2";
     QTest::newRow("unchanged") << "tcp://127.0.0.1:1" << true << "tcp://127.0.0.1:1";
     QTest::newRow("server without port") << "tcp://127.0.0.1" << false << "tcp://127.0.0.1:1";
-    QTest::newRow("other scheme") << "rfc2217://h:2000" << false << "tcp://127.0.0.1:1";
+    QTest::newRow("RFC 2217 server")
+        << "rfc2217://127.0.0.1:2002" << true << "rfc2217://127.0.0.1:2002";
+    QTest::newRow("RFC 2217 without port") << "rfc2217://h" << false << "tcp://127.0.0.1:1";
+    QTest::newRow("other scheme") << "telnet://h:2000" << false << "tcp://127.0.0.1:1";
     QTest::newRow("relative path") << "ttyUSB0" << false << "tcp://127.0.0.1:1";
 }
 
@@ -142,14 +146,26 @@ void TestPortDevices::choiceIsKeptAcrossRuns() {
              QStringLiteral("unset"));
 }
 
+void TestPortDevices::programThroughSerialServer_data() {
+    QTest::addColumn<bool>("rfc2217");
+    QTest::addColumn<int>("serverBaud");
+    QTest::newRow("raw TCP") << false << 4800;
+    // The server starts at another speed; the program asks for its own.
+    QTest::newRow("RFC 2217") << true << 9600;
+}
+
 void TestPortDevices::programThroughSerialServer() {
     if (!nrd535sim::SerialServer::available()) QSKIP("ser2net is not installed");
+    QFETCH(bool, rfc2217);
+    QFETCH(int, serverBaud);
     KelvaneFixture f;
     QVERIFY(f.ok());
     // The same simulated receiver, now behind ser2net; the program changes over to it.
     nrd535sim::SerialServer server;
+    if (rfc2217) server.setAccepter(nrd535sim::SerialServer::Accepter::Rfc2217);
     QString error;
-    QVERIFY2(server.start(f.sim.path(), 4800, 0, &error), qPrintable(error));
+    QVERIFY2(server.start(f.sim.path(), serverBaud, 0, &error), qPrintable(error));
+    QVERIFY(server.address().startsWith(rfc2217 ? "rfc2217://" : "tcp://"));
     ostry::setPortDevice(KelvaneFixture::SimPort, server.address());
     // The port goes away under the program; the timer notices and reopens it, now over TCP.
     f.main->receiver().fClose();
@@ -167,7 +183,7 @@ void TestPortDevices::programThroughSerialServer() {
     f.tick(30);
     QCOMPARE(lost.size(), 1);
     QVERIFY(!f.main->State().Connected);
-    QVERIFY2(server.start(f.sim.path(), 4800, port, &error), qPrintable(error));
+    QVERIFY2(server.start(f.sim.path(), serverBaud, port, &error), qPrintable(error));
     QVERIFY(f.waitTicking([&] { return f.main->State().Connected; }, 100));
     QCOMPARE(lost.size(), 1);
     ostry::setPortDevice(KelvaneFixture::SimPort, f.sim.path());
