@@ -3,6 +3,7 @@
 // between two 5 ms timer events while it runs; and loading and saving a 200-line memory file.
 // Figures only; nothing here fails.
 
+#include "bench_figures.h"
 #include "memory/memory_file.h"
 #include "memory/memory_table.h"
 #include "memory/receiver_push.h"
@@ -13,7 +14,6 @@
 
 #include <benchmark/benchmark.h>
 
-#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QTemporaryDir>
@@ -114,9 +114,5 @@ BENCHMARK(BM_LoadFile200)->Unit(benchmark::kMicrosecond);
 } // namespace
 
 int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv); // the push runs on the event loop
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return RunBenchmarks(argc, argv); // the push runs on the event loop
 }

@@ -4,6 +4,7 @@
 // tune plus the line time of each "F" command and each S-meter reply), and the longest gap
 // between two events of a 1 ms probe timer: how long the window could not repaint.
 
+#include "bench_figures.h"
 #include "core/panel.h"
 #include "noise/driver_panel.h"
 #include "noise/noise_file.h"
@@ -190,9 +191,5 @@ BENCHMARK(BM_IdleBaseline)->UseManualTime()->Iterations(1)->Unit(benchmark::kMil
 } // namespace
 
 int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return RunBenchmarks(argc, argv);
 }
