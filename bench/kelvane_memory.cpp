@@ -7,6 +7,7 @@
 #include "memory/memory_file.h"
 #include "memory/memory_table.h"
 #include "memory/receiver_push.h"
+#include "simulated_port.h"
 
 #include <nrd535sim/simulator.h>
 #include <ostry/nrd535.h>
@@ -33,13 +34,8 @@ void fill(ChannelTable& t) {
 
 void BM_Push200At4800(benchmark::State& state) {
     nrd535sim::Simulator sim;
-    sim.setBaud(4800);
-    if (!sim.start()) return state.SkipWithError("no simulator");
-    ostry::setPortDevice(BenchPort, sim.slavePath());
     Nrd535 rx;
-    rx.Baud(QStringLiteral("4800"));
-    rx.Port(BenchPort);
-    rx.setMessageDisplay([](const QString&) {});
+    if (!StartOnPort(sim, rx, BenchPort, 4800)) return state.SkipWithError("no simulator");
     if (!rx.fOpen(false) || !rx.Conn()) return state.SkipWithError("no link to the simulator");
     ChannelTable table;
     fill(table);

@@ -6,8 +6,8 @@
 // - the program's CPU while 10 clients each poll "f" and "m" ten times a second.
 
 #include "bench_figures.h"
+#include "driver_panel.h"
 #include "net/rigctl_server.h"
-#include "rx_panel.h"
 
 #include <nrd535sim/serial_server.h>
 #include <nrd535sim/simulator.h>
@@ -81,7 +81,7 @@ struct Simulated {
 // The program's side: driver, panel and server, polled by a 100 ms tick as the program does.
 struct Program {
     Nrd535 rx;
-    RxPanel panel{rx};
+    DriverPanel panel{rx};
     RigctlServer server{rx, panel};
     QTimer tick;
     quint16 port = 0;
