@@ -10,6 +10,7 @@
 //   the last key to the receiver's last "F" line arriving complete.
 // Figures only; nothing here fails.
 
+#include "bench_figures.h"
 #include "fixture.h"
 #include "scan/scan_engine.h"
 
@@ -49,14 +50,6 @@ bool Hold(KelvaneFixture& fx) {
     return fx.main->State().RemoteHeld;
 }
 
-void Percentiles(benchmark::State& state, std::vector<double> us) {
-    if (us.empty()) return;
-    std::sort(us.begin(), us.end());
-    state.counters["median_us"] = us[us.size() / 2];
-    state.counters["p99_us"] = us[std::min(us.size() - 1, us.size() * 99 / 100)];
-    state.counters["max_us"] = us.back();
-}
-
 void BM_KeyToWire(benchmark::State& state) {
     KelvaneFixture fx(Hive(4));
     if (!fx.ok() || !Hold(fx)) {
@@ -84,7 +77,7 @@ void BM_KeyToWire(benchmark::State& state) {
         right = !right;
         fx.clearLines();
     }
-    Percentiles(state, us);
+    CountPercentiles(state, us);
     state.counters["line_ms@4800"] = 20.8;
 }
 BENCHMARK(BM_KeyToWire)->UseManualTime()->Iterations(1000)->Unit(benchmark::kMicrosecond);
@@ -203,9 +196,5 @@ BENCHMARK(BM_Burst)
 
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return RunBenchmarks<QApplication>(argc, argv);
 }

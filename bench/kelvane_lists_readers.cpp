@@ -9,6 +9,7 @@
 // - Memory: resident-set growth over two full passes of each file (counter "rss_kib").
 // Figures only; nothing here fails.
 
+#include "bench_figures.h"
 #include "core/panel.h"
 #include "lists/import_profile.h"
 #include "lists/list_reader.h"
@@ -18,7 +19,6 @@
 #include <benchmark/benchmark.h>
 #include <ostry/nrd535.h>
 
-#include <QCoreApplication>
 #include <QFile>
 #include <QTemporaryDir>
 
@@ -171,9 +171,5 @@ BENCHMARK(BM_Append)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_MemoryOfFullPass)->Arg(0)->Arg(1)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return RunBenchmarks(argc, argv);
 }

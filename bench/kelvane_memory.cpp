@@ -3,9 +3,11 @@
 // between two 5 ms timer events while it runs; and loading and saving a 200-line memory file.
 // Figures only; nothing here fails.
 
+#include "bench_figures.h"
 #include "memory/memory_file.h"
 #include "memory/memory_table.h"
 #include "memory/receiver_push.h"
+#include "simulated_port.h"
 
 #include <nrd535sim/simulator.h>
 #include <ostry/nrd535.h>
@@ -13,7 +15,6 @@
 
 #include <benchmark/benchmark.h>
 
-#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QTemporaryDir>
@@ -33,13 +34,8 @@ void fill(ChannelTable& t) {
 
 void BM_Push200At4800(benchmark::State& state) {
     nrd535sim::Simulator sim;
-    sim.setBaud(4800);
-    if (!sim.start()) return state.SkipWithError("no simulator");
-    ostry::setPortDevice(BenchPort, sim.slavePath());
     Nrd535 rx;
-    rx.Baud(QStringLiteral("4800"));
-    rx.Port(BenchPort);
-    rx.setMessageDisplay([](const QString&) {});
+    if (!StartOnPort(sim, rx, BenchPort, 4800)) return state.SkipWithError("no simulator");
     if (!rx.fOpen(false) || !rx.Conn()) return state.SkipWithError("no link to the simulator");
     ChannelTable table;
     fill(table);
@@ -114,9 +110,5 @@ BENCHMARK(BM_LoadFile200)->Unit(benchmark::kMicrosecond);
 } // namespace
 
 int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv); // the push runs on the event loop
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return RunBenchmarks(argc, argv); // the push runs on the event loop
 }

@@ -3,6 +3,7 @@
 // receiver's pseudo-terminal. The path: kelvane-db's standard input, the session bus, the
 // program's receive step, the driver, the pty. Run under dbus-run-session. Figures only.
 
+#include "bench_figures.h"
 #include "link_rig.h"
 
 #include <benchmark/benchmark.h>
@@ -11,7 +12,6 @@
 #include <QDBusConnection>
 #include <QElapsedTimer>
 
-#include <algorithm>
 #include <vector>
 
 namespace {
@@ -53,20 +53,12 @@ void BM_MessageToWire(benchmark::State& state) {
         us.push_back(double(seen) / 1000.0);
         rig.takeLines();
     }
-    std::sort(us.begin(), us.end());
-    if (us.empty()) return;
-    state.counters["median_us"] = us[us.size() / 2];
-    state.counters["p99_us"] = us[std::min(us.size() - 1, us.size() * 99 / 100)];
-    state.counters["max_us"] = us.back();
+    CountPercentiles(state, us);
 }
 BENCHMARK(BM_MessageToWire)->UseManualTime()->Iterations(300)->Unit(benchmark::kMicrosecond);
 
 } // namespace
 
 int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return RunBenchmarks(argc, argv);
 }

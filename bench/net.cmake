@@ -2,7 +2,6 @@
 # its NRD-535 backend, setter to wire through ser2net, CPU with ten polling clients.
 if(benchmark_FOUND AND TARGET kelvane_net AND TARGET nrd535sim)
   add_executable(net_bench ${CMAKE_CURRENT_LIST_DIR}/net_rigctl.cpp)
-  target_include_directories(net_bench PRIVATE ${PROJECT_SOURCE_DIR}/app/src/net/tests)
-  target_link_libraries(net_bench PRIVATE kelvane_net nrd535sim benchmark::benchmark Qt6::Core
+  target_link_libraries(net_bench PRIVATE kelvane_net kelvane_rig benchmark::benchmark Qt6::Core
     Qt6::Network)
 endif()

@@ -5,8 +5,9 @@
 // - setter to wire through a real ser2net, beside the same on the pseudo-terminal directly;
 // - the program's CPU while 10 clients each poll "f" and "m" ten times a second.
 
+#include "bench_figures.h"
+#include "driver_panel.h"
 #include "net/rigctl_server.h"
-#include "rx_panel.h"
 
 #include <nrd535sim/serial_server.h>
 #include <nrd535sim/simulator.h>
@@ -80,7 +81,7 @@ struct Simulated {
 // The program's side: driver, panel and server, polled by a 100 ms tick as the program does.
 struct Program {
     Nrd535 rx;
-    RxPanel panel{rx};
+    DriverPanel panel{rx};
     RigctlServer server{rx, panel};
     QTimer tick;
     quint16 port = 0;
@@ -167,14 +168,6 @@ struct Client {
     }
 };
 
-void percentiles(benchmark::State& state, const char* name, std::vector<double> us) {
-    if (us.empty()) return;
-    std::sort(us.begin(), us.end());
-    state.counters[std::string(name) + "_median_us"] = us[us.size() / 2];
-    state.counters[std::string(name) + "_p99_us"] =
-        us[std::min(us.size() - 1, us.size() * 99 / 100)];
-}
-
 std::vector<double> timeQueries(Client& c, int n) {
     std::vector<double> us;
     for (int i = 0; i < n; ++i) {
@@ -220,8 +213,8 @@ void BM_GetFreq_ProgramVsRigctld(benchmark::State& state) {
             if (h.fd >= 0) theirs = timeQueries(h, 60);
         }
     }
-    percentiles(state, "kelvane", ours);
-    percentiles(state, "rigctld6006", theirs);
+    CountPercentiles(state, ours, "kelvane_");
+    CountPercentiles(state, theirs, "rigctld6006_");
     if (!ours.empty() && !theirs.empty())
         state.counters["median_ratio"] =
             state.counters["rigctld6006_median_us"] / state.counters["kelvane_median_us"];
@@ -293,7 +286,7 @@ void setterToWire(benchmark::State& state, bool throughServer) {
         state.SetIterationTime(double(ns) * 1e-9);
         us.push_back(double(ns) / 1000.0);
     }
-    percentiles(state, "wire", us);
+    CountPercentiles(state, us, "wire_");
 }
 void BM_SetterToWire_ThroughSer2net(benchmark::State& state) {
     if (!nrd535sim::SerialServer::available()) {
@@ -362,9 +355,5 @@ BENCHMARK(BM_Cpu_TenClientsPolling)->Iterations(1)->Unit(benchmark::kMillisecond
 } // namespace
 
 int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return RunBenchmarks(argc, argv);
 }

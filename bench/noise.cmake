@@ -2,5 +2,5 @@
 # stall of the event loop while they run.
 if(benchmark_FOUND AND TARGET kelvane_noise AND TARGET nrd535sim)
   add_executable(noise_bench ${CMAKE_CURRENT_SOURCE_DIR}/noise_survey.cpp)
-  target_link_libraries(noise_bench PRIVATE kelvane_noise nrd535sim benchmark::benchmark)
+  target_link_libraries(noise_bench PRIVATE kelvane_noise kelvane_rig benchmark::benchmark)
 endif()

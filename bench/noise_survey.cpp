@@ -4,11 +4,14 @@
 // tune plus the line time of each "F" command and each S-meter reply), and the longest gap
 // between two events of a 1 ms probe timer: how long the window could not repaint.
 
+#include "bench_figures.h"
 #include "core/panel.h"
-#include "noise/driver_panel.h"
+#include "driver_panel.h"
 #include "noise/noise_file.h"
 #include "noise/smeter_procedures.h"
 #include "settings/settings.h"
+#include "simulated_port.h"
+#include "update_polls.h"
 
 #include <nrd535sim/simulator.h>
 #include <ostry/nrd535.h>
@@ -30,13 +33,11 @@ constexpr double MsPerChar = 10.0 * 1000.0 / Baud;
 constexpr double TuneLineMs = 10 * MsPerChar;  // "F" + 8 digits + CR
 constexpr double MeterReplyMs = 5 * MsPerChar; // "M" + 3 digits + CR
 
-using BenchPanel = DriverPanel;
-
 struct Bench {
     QTemporaryDir dir;
     nrd535sim::Simulator sim;
     Nrd535 rx;
-    BenchPanel panel{rx};
+    DriverPanel panel{rx};
     Settings settings;
     NoiseSurvey survey;
     SMeterProcedures proc{panel,
@@ -54,23 +55,9 @@ struct Bench {
         settings.SMT_Log = dir.filePath(QStringLiteral("Noise.txt"));
         settings.SCN_Step = 1000;
         settings.BND_AutoST = false;
-        sim.setBaud(Baud);
         sim.setPaced(true);
-        if (!sim.start()) return;
-        ostry::setPortDevice(202, sim.slavePath());
-        rx.Baud(QString::number(Baud));
-        rx.Port(202);
-        rx.setMessageDisplay([](const QString&) {});
-        QObject::connect(&rx, &Nrd535::OnUpd, &proc,
-                         [this](double, ostry::MD, ostry::FT, ostry::AG, ostry::ONOFF, qint16,
-                                qint16 SM, ostry::ONOFF) { proc.SMeterReport(SM); });
-        tick.setInterval(100);
-        QObject::connect(&tick, &QTimer::timeout, &rx, [this] {
-            rx.FTUpd();
-            rx.NBUpd();
-            rx.SQUpd();
-            if (!IsSMeterProcedure(panel.state.Scan)) rx.SMUpd();
-        });
+        if (!StartOnPort(sim, rx, 202, Baud)) return;
+        WireUpdatePolls(tick, rx, panel.state, [this](int sm) { proc.SMeterReport(sm); });
         probe.setInterval(1);
         probe.setTimerType(Qt::PreciseTimer);
         QObject::connect(&probe, &QTimer::timeout, [this] {
@@ -190,9 +177,5 @@ BENCHMARK(BM_IdleBaseline)->UseManualTime()->Iterations(1)->Unit(benchmark::kMil
 } // namespace
 
 int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return RunBenchmarks(argc, argv);
 }

@@ -6,6 +6,7 @@
 #include "core/smeter_stats.h"
 #include "core/tuner.h"
 #include "core/units.h"
+#include "driver_panel.h"
 #include "input/keys.h"
 #include "input/keys_entry.h"
 #include "scan/record_source.h"
@@ -19,32 +20,12 @@
 
 // Records what the key commands and the scans ask of the panel. The receiver behind it is the
 // real driver, never connected: setters send nothing, so only the panel calls are seen.
-class RecordingPanel : public PanelHost {
+class RecordingPanel : public DriverPanelOn<PanelHost> {
 public:
-    ProgramState state;
-    QList<double> tuned;
-    int beeps = 0;
-    int stops = 0;
+    using DriverPanelOn::DriverPanelOn;
+
     double step = 500;
 
-    const ProgramState& State() const override { return state; }
-    void TuneTo(double hz, bool, bool, bool) override { tuned << hz; }
-    void ShowMode(int, bool) override {}
-    void ShowFilter(int, bool) override {}
-    void ShowAgc(int, bool) override {}
-    void ShowNoiseBlanker(int, bool) override {}
-    void ShowRecordNumber(const QString&, const QString&) override {}
-    void ShowRecordCaption(double, const QString&, bool) override {}
-    void ClearChannelLabels() override {}
-    void SetSourceTip(const QString&) override {}
-    int CommentWidth() const override { return 200; }
-    void SetPanelLocked(bool locked) override { state.PanelLocked = locked; }
-    void StopScan() override {
-        ++stops;
-        state.PanelLocked = false;
-        state.Scan = ScanState::Idle;
-    }
-    void WarnBeep() override { ++beeps; }
     void ShowBand(const QString&, bool) override {}
     void ShowBandStep(int) override {}
     void ShowKnownPosition(int, int) override {}
@@ -89,8 +70,8 @@ class TestLogic : public QObject {
     Q_OBJECT
 
     struct Host {
-        RecordingPanel panel;
         Nrd535 rx;
+        RecordingPanel panel{rx};
         Freqs freqs;
         Settings settings;
         Tuner tuner{rx, freqs, settings};
@@ -324,7 +305,7 @@ private slots:
         h.scan.Step();
         QCOMPARE(h.panel.tuned, (QList<double>{7000000, 7100000}));
         h.scan.Step();
-        QCOMPARE(h.panel.stops, 1);
+        QCOMPARE(h.panel.Count("StopScan"), 1);
         QCOMPARE(h.panel.beeps, 2);
     }
 };

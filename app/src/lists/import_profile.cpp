@@ -1,7 +1,7 @@
 #include "lists/import_profile.h"
 
+#include "lists/list_text.h"
 #include "lists/record_reader.h"
-#include "lists/record_text.h"
 #include "settings/settings.h"
 
 #include <QFile>

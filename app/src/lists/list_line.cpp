@@ -1,7 +1,8 @@
 #include "lists/list_line.h"
 
+#include "core/record_text.h"
 #include "core/units.h"
-#include "lists/record_text.h"
+#include "lists/list_text.h"
 
 namespace {
 
@@ -18,7 +19,8 @@ double ListFrequency(QStringView field) {
     qsizetype z = 0;
     while (z < field.size() && field[z] == u'0') ++z;
     QString text = field.mid(z).toString();
-    if (!listtext::NormaliseKhz(text, u'.') && !listtext::NormaliseKhz(text, u','))
+    if (!NormaliseKhz(text, u'.', KhzDecimals::WholeHertz) &&
+        !NormaliseKhz(text, u',', KhzDecimals::WholeHertz))
         text += QStringLiteral("000");
     const double hz = listtext::LeadingNumber(text);
     if (hz == 0 || QString::number(qint64(hz)) != text || !inRange(hz)) return 0;

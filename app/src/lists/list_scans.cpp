@@ -1,8 +1,8 @@
 #include "lists/list_scans.h"
 
 #include "core/panel.h"
+#include "core/record_text.h"
 #include "lists/list_reader.h"
-#include "lists/record_text.h"
 #include "lists/scratch_pad.h"
 #include "settings/settings.h"
 
@@ -10,7 +10,7 @@ PadScan::PadScan(ScratchPad& pad, Panel& panel, const Settings& settings)
     : pad_(pad), panel_(panel), settings_(settings) {}
 
 bool PadScan::Begin() {
-    if (!listtext::FileExists(settings_.SMT_Pad)) return false;
+    if (!FileExists(settings_.SMT_Pad)) return false;
     panel_.SetSourceTip(QStringLiteral("From PAD"));
     return pad_.ReadPadRecord(ReadOp::Start);
 }
@@ -37,7 +37,7 @@ bool FileScan::Begin() {
         list_.ReadListRecord(ReadOp::Close);
         list_.SetPath(chosen);
     }
-    if (!listtext::FileExists(list_.Path())) return false;
+    if (!FileExists(list_.Path())) return false;
     panel_.SetSourceTip(QStringLiteral("From ") + list_.Path());
     return list_.ReadListRecord(ReadOp::Start);
 }

@@ -1,6 +1,6 @@
 #include "lists/record_reader.h"
 
-#include "lists/record_text.h"
+#include "lists/list_text.h"
 
 #include <QStringDecoder>
 

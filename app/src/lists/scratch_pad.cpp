@@ -1,10 +1,11 @@
 #include "lists/scratch_pad.h"
 
 #include "core/panel.h"
+#include "core/record_text.h"
 #include "core/records.h"
 #include "core/units.h"
 #include "lists/apply_record.h"
-#include "lists/record_text.h"
+#include "lists/list_text.h"
 #include "settings/settings.h"
 
 #include <QFile>
@@ -50,7 +51,7 @@ QString ScratchPad::Stamp(const QDateTime& when) {
 
 QStringList ScratchPad::SplitPadLine(QStringView line) {
     QStringList fields;
-    listtext::SplitRecordLine(line, u'|', u'#', PadLastField, fields);
+    SplitRecordLine(line, u'|', u'#', PadLastField, KhzDecimals::WholeHertz, fields);
     return fields;
 }
 
@@ -59,7 +60,8 @@ double ScratchPad::PadFrequency(QStringView line) {
     const qsizetype bar = line.indexOf(u'|');
     QString field = (bar < 0 ? line : line.left(bar)).trimmed().toString();
     if (field.isEmpty()) return 0;
-    if (!listtext::NormaliseKhz(field, u'.')) listtext::NormaliseKhz(field, u',');
+    if (!NormaliseKhz(field, u'.', KhzDecimals::WholeHertz))
+        NormaliseKhz(field, u',', KhzDecimals::WholeHertz);
     const double hz = std::trunc(listtext::LeadingNumber(field));
     return hz >= FrqMin && hz <= FrqMax ? hz : 0;
 }
@@ -124,7 +126,7 @@ bool ScratchPad::AppendPadRecord(const QDateTime& now) {
     }
     const double hz = rx_.Fr();
     const int md = rx_.MD(), ft = rx_.FT(), ag = rx_.AG();
-    if (counter_ == 0 && listtext::FileExists(settings_.SMT_Pad)) counter_ = countLines();
+    if (counter_ == 0 && FileExists(settings_.SMT_Pad)) counter_ = countLines();
 
     const std::optional<QString> comment =
         describe_ ? describe_() : std::optional<QString>(QString());

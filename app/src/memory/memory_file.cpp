@@ -32,33 +32,6 @@ QString withoutLineBreaks(QString text) {
 
 } // namespace
 
-bool NormaliseKhz(QString& text, QChar mark) {
-    const qsizetype q = text.indexOf(mark);
-    if (q < 0) return false;
-    const qsizetype decimals = text.size() - q - 1;
-    text.remove(mark);
-    if (decimals < 3) text.append(QString(3 - decimals, u'0'));
-    return true;
-}
-
-bool SplitRecordLine(QStringView line, QChar separator, QChar commentMark, int lastField,
-                     QStringList& fields) {
-    fields.clear();
-    if (!line.isEmpty() && line.front() == commentMark) return false;
-    qsizetype p = 0;
-    int k = 0;
-    while (k < lastField) {
-        const qsizetype at = line.indexOf(separator, p);
-        if (at < 0) break;
-        fields.append(line.sliced(p, at - p).trimmed().toString());
-        p = at + 1;
-        ++k;
-    }
-    fields.append(line.sliced(p).trimmed().toString());
-    if (!NormaliseKhz(fields[0], u'.')) NormaliseKhz(fields[0], u',');
-    return k == lastField;
-}
-
 double FieldNumber(QStringView text) {
     text = text.trimmed();
     qsizetype i = 0;
@@ -94,11 +67,6 @@ MemoryRecord RecordFromFields(const QStringList& fields) {
     return r;
 }
 
-bool FileExists(const QString& name) {
-    QFile f(name);
-    return f.open(QIODevice::ReadOnly);
-}
-
 QString FormatRecordLine(const MemoryRecord& record) {
     return QStringLiteral("       ") + FormatMemoryRow(record);
 }
@@ -127,7 +95,8 @@ LoadResult LoadChannelFile(const QString& path, MemoryTable& table) {
         QStringView line = QStringView(text).sliced(pos, end - pos);
         if (line.endsWith(u'\r')) line.chop(1);
         pos = next;
-        if (!SplitRecordLine(line, Separator, CommentMark, LastField, fields)) {
+        if (!SplitRecordLine(line, Separator, CommentMark, LastField, KhzDecimals::AsWritten,
+                             fields)) {
             result.badLine = true;
             break;
         }

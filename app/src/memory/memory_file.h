@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/record_text.h"
 #include "core/records.h"
 
 #include <QChar>
@@ -9,19 +10,7 @@
 
 class MemoryTable;
 
-// ---- text helpers shared with the pad and list readers ----------------------------------------
-
-// Turns a kilohertz text with the decimal mark into whole hertz as text: every mark is removed
-// and zeros are appended up to three decimals ("7125.5" -> "7125500", "7.1" -> "7100"). A text
-// with three or more decimals gets no zeros. False (text unchanged) when the mark is absent.
-bool NormaliseKhz(QString& text, QChar mark);
-
-// Splits a record line into lastField + 1 trimmed fields at `separator`; the last field takes the
-// rest of the line, further separators included. Field 0 goes through NormaliseKhz with "." and
-// then ",". False for a line starting with commentMark (fields left empty) and for a line with
-// fewer than lastField separators (fields holds what was found).
-bool SplitRecordLine(QStringView line, QChar separator, QChar commentMark, int lastField,
-                     QStringList& fields);
+// ---- the fields of a record line ----------------------------------------------------------------
 
 // Leading-number parse of a field: optional sign, digits, one decimal point; 0 when none.
 double FieldNumber(QStringView text);
@@ -31,9 +20,6 @@ int FieldCode(QStringView text);
 // The five fields of a record line as a record. A frequency that is negative, not finite or at
 // least 30 MHz counts as an empty row.
 MemoryRecord RecordFromFields(const QStringList& fields);
-
-// True when the file can be opened for reading.
-bool FileExists(const QString& name);
 
 // ---- memory files ---------------------------------------------------------------------------
 

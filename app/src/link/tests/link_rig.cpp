@@ -4,20 +4,6 @@
 
 #include <QTest>
 
-void ForwardingPanel::TuneTo(double hz, bool setReceiver, bool, bool) {
-    ++tunes;
-    if (setReceiver) rx_.Fr(hz);
-}
-void ForwardingPanel::ShowMode(int code, bool apply) {
-    if (apply) rx_.MD(static_cast<ostry::MD>(code));
-}
-void ForwardingPanel::ShowFilter(int code, bool apply) {
-    if (apply) rx_.FT(static_cast<ostry::FT>(code));
-}
-void ForwardingPanel::ShowAgc(int code, bool apply) {
-    if (apply) rx_.AG(static_cast<ostry::AG>(code));
-}
-
 DbProcess::DbProcess(const QStringList& args) {
     QObject::connect(&proc, &QProcess::readyReadStandardError,
                      [this] { err_ += QString::fromUtf8(proc.readAllStandardError()); });
@@ -47,15 +33,12 @@ bool DbProcess::waitErr(const QString& text, int timeoutMs) {
 
 LinkRig::LinkRig() {
     QString error;
-    if (!dir.isValid() || !sim.start(dir.filePath(QStringLiteral("ttySIM")), &error)) {
+    sim.setPaced(false);
+    if (!dir.isValid() ||
+        !StartOnPort(sim, rx, Port, 4800, &error, dir.filePath(QStringLiteral("ttySIM")))) {
         QTest::qFail(qPrintable(QStringLiteral("simulator: ") + error), __FILE__, __LINE__);
         return;
     }
-    sim.setPaced(false);
-    ostry::setPortDevice(Port, sim.path());
-    rx.setMessageDisplay([](const QString&) {});
-    rx.Baud(QStringLiteral("4800"));
-    rx.Port(Port);
     if (!rx.fOpen(false) || !rx.Conn()) {
         QTest::qFail("the driver did not connect to the simulator", __FILE__, __LINE__);
         return;

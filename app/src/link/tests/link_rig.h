@@ -1,11 +1,12 @@
 #pragma once
 
 // The rig of the link tests: the simulator on a pseudo-terminal, a driver connected and holding
-// it, a panel that forwards to the driver, the program's link on the test's (private) session
-// bus, and kelvane-db processes as the database.
+// it, the shared driver panel, the program's link on the test's (private) session bus, and
+// kelvane-db processes as the database.
 
-#include "core/panel.h"
+#include "driver_panel.h"
 #include "link/database_link.h"
+#include "simulated_port.h"
 
 #include <nrd535sim/simulator.h>
 #include <ostry/nrd535.h>
@@ -16,34 +17,6 @@
 
 #include <functional>
 #include <memory>
-
-// Forwards the panel procedures to the driver; counts the tunings.
-class ForwardingPanel : public Panel {
-public:
-    explicit ForwardingPanel(Nrd535& rx) : rx_(rx) {}
-
-    ProgramState state;
-    int tunes = 0;
-    int beeps = 0;
-
-    const ProgramState& State() const override { return state; }
-    void TuneTo(double hz, bool setReceiver, bool, bool) override;
-    void ShowMode(int code, bool apply) override;
-    void ShowFilter(int code, bool apply) override;
-    void ShowAgc(int code, bool apply) override;
-    void ShowNoiseBlanker(int, bool) override {}
-    void ShowRecordNumber(const QString&, const QString&) override {}
-    void ShowRecordCaption(double, const QString&, bool) override {}
-    void ClearChannelLabels() override {}
-    void SetSourceTip(const QString&) override {}
-    int CommentWidth() const override { return 100; }
-    void SetPanelLocked(bool locked) override { state.PanelLocked = locked; }
-    void StopScan() override { state.Scan = ScanState::Idle; }
-    void WarnBeep() override { ++beeps; }
-
-private:
-    Nrd535& rx_;
-};
 
 // kelvane-db as a child process.
 class DbProcess {
@@ -91,7 +64,7 @@ public:
     QTemporaryDir dir;
     nrd535sim::Simulator sim;
     Nrd535 rx;
-    ForwardingPanel panel{rx};
+    DriverPanel panel{rx};
     DatabaseLink link{panel, rx};
 
 private:

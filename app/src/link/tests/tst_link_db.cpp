@@ -127,7 +127,7 @@ void TestLinkDb::commandLineMessages() {
     // Both arrived, in order: the last one holds.
     QTRY_COMPARE_WITH_TIMEOUT(rig.sim.settings().hz, qint64(7125000), 5000);
     QTRY_COMPARE_WITH_TIMEOUT(rig.sim.settings().md, 2, 5000);
-    QCOMPARE(rig.panel.tunes, 2);
+    QCOMPARE(rig.panel.tuned, (QList<double>{6070000, 7125000}));
     // It ended the conversation on its way out.
     QTRY_VERIFY_WITH_TIMEOUT(!rig.link.Linked(), 5000);
 }
@@ -192,7 +192,7 @@ void TestLinkDb::poke() {
         QCOMPARE(reply.type(), QDBusMessage::ErrorMessage);
         QCOMPARE(reply.errorName(), error);
         QCOMPARE(rig.takeLines(), QStringList());
-        QCOMPARE(rig.panel.tunes, 0);
+        QCOMPARE(rig.panel.tuned, QList<double>());
     }
 }
 
@@ -253,7 +253,7 @@ void TestLinkDb::documentedCalls() {
     if (hz >= 0)
         QTRY_COMPARE_WITH_TIMEOUT(rig.sim.settings().hz, hz, 5000);
     else
-        QCOMPARE(rig.panel.tunes, 0);
+        QCOMPARE(rig.panel.tuned, QList<double>());
 }
 
 QTEST_GUILESS_MAIN(TestLinkDb)

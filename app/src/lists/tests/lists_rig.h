@@ -1,96 +1,36 @@
 #pragma once
 
-// A receiver panel for the lists room's tests: the simulated receiver on a pseudo-terminal, a
-// driver connected to it, and a Panel that tunes and sets that driver and records what the
-// indicator and caption show.
+// The lists room's rig: the simulated receiver on a pseudo-terminal, a driver connected to it,
+// and the shared driver panel.
 
-#include "core/panel.h"
+#include "driver_panel.h"
 #include "settings/settings.h"
+#include "simulated_port.h"
 
 #include <nrd535sim/simulator.h>
 #include <ostry/nrd535.h>
 #include <ostry/serialline.h>
 
-#include <QStringList>
 #include <QTest>
 
 #include <memory>
-
-class TestPanel : public Panel {
-public:
-    explicit TestPanel(Nrd535& rx) : rx_(rx) {}
-
-    const ProgramState& State() const override { return state; }
-    void TuneTo(double hz, bool setReceiver, bool, bool) override {
-        tuned << hz;
-        if (setReceiver) rx_.Fr(hz);
-    }
-    void ShowMode(int code, bool apply) override {
-        if (apply) rx_.MD(ostry::MD(code));
-    }
-    void ShowFilter(int code, bool apply) override {
-        if (apply) rx_.FT(ostry::FT(code));
-    }
-    void ShowAgc(int code, bool apply) override {
-        if (apply) rx_.AG(ostry::AG(code));
-    }
-    void ShowNoiseBlanker(int code, bool apply) override {
-        if (apply) rx_.NB(qint16(code));
-    }
-    void ShowRecordNumber(const QString& t, const QString& n) override {
-        tag = t;
-        number = n;
-        ++shown;
-    }
-    void ShowRecordCaption(double hz, const QString& c, bool visible) override {
-        captionHz = hz;
-        comment = c;
-        captionVisible = visible;
-    }
-    void ClearChannelLabels() override {
-        tag.clear();
-        number.clear();
-    }
-    void SetSourceTip(const QString& t) override { tip = t; }
-    int CommentWidth() const override { return commentWidth; }
-    void SetPanelLocked(bool locked) override { state.PanelLocked = locked; }
-    void StopScan() override {
-        state.PanelLocked = false;
-        state.Scan = ScanState::Idle;
-    }
-    void WarnBeep() override { ++beeps; }
-
-    ProgramState state;
-    QList<double> tuned;
-    QString tag, number, comment, tip;
-    double captionHz = 0;
-    bool captionVisible = false;
-    int shown = 0;
-    int beeps = 0;
-    int commentWidth = 400;
-
-private:
-    Nrd535& rx_;
-};
 
 // The simulator held and connected, settings at their defaults.
 struct ListsRig {
     static constexpr quint8 TestPort = 9;
     nrd535sim::Simulator sim;
     Nrd535 rx;
-    TestPanel panel{rx};
+    DriverPanel panel{rx};
     Settings settings;
 
     ListsRig() {
         sim.setHeld(true);
         sim.setPaced(false);
-        sim.setBaud(38400);
         QString error;
-        if (!sim.start(QString(), &error)) qFatal("simulator: %s", qPrintable(error));
-        ostry::setPortDevice(TestPort, sim.path());
-        rx.Baud(QStringLiteral("38400"));
-        rx.Port(TestPort);
-        rx.setMessageDisplay([](const QString&) {});
+        if (!StartOnPort(sim, rx, TestPort, 38400, &error))
+            qFatal("simulator: %s", qPrintable(error));
+        // Wide enough for the test comments to show whole.
+        panel.commentWidth = 400;
     }
     ~ListsRig() { ostry::setPortDevice(TestPort, QString()); }
 

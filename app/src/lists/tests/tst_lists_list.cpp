@@ -377,7 +377,7 @@ void TestLists::headerAsksForProfile() {
     QCOMPARE(list.ReadListRecord(ReadOp::Start), shown);
     QCOMPARE(asks, QStringList{asked});
     QCOMPARE(list.ProfileName(), profile);
-    QCOMPARE(rig.panel.shown, shown ? 1 : 0);
+    QCOMPARE(rig.panel.Count("ShowRecordNumber"), shown ? 1 : 0);
     if (!shown) {
         QVERIFY(!list.Reader().IsOpen());
         return;

@@ -134,7 +134,7 @@ void TestPad::appendCancelledWritesNothing() {
     pad->SetDescribe([] { return std::optional<QString>(); });
     QVERIFY(!pad->AppendPadRecord());
     QVERIFY(!QFile::exists(padPath));
-    QCOMPARE(rig->panel.shown, 0);
+    QCOMPARE(rig->panel.Count("ShowRecordNumber"), 0);
 }
 
 void TestPad::readLine_data() {
@@ -186,7 +186,7 @@ void TestPad::readLine() {
     writeFile(padPath, text);
     QCOMPARE(pad->ReadPadRecord(ReadOp::Start), record);
     if (!record) {
-        QCOMPARE(rig->panel.shown, 0);
+        QCOMPARE(rig->panel.Count("ShowRecordNumber"), 0);
         return;
     }
     QCOMPARE(rig->panel.tag, QStringLiteral("Sp"));
@@ -218,10 +218,10 @@ void TestPad::previousGoesBackEightyOneRecords() {
     for (int i = 0; i < 80; ++i) QVERIFY(pad->ReadPadRecord(ReadOp::Previous));
     QCOMPARE(rig->panel.number, QStringLiteral("020"));
     QCOMPARE(rig->panel.tuned.last(), 1019000.0);
-    const int shown = rig->panel.shown;
+    const int shown = rig->panel.Count("ShowRecordNumber");
     QVERIFY(pad->ReadPadRecord(ReadOp::Previous));
     QCOMPARE(pad->Reader().Position(), 19);
-    QCOMPARE(rig->panel.shown, shown);
+    QCOMPARE(rig->panel.Count("ShowRecordNumber"), shown);
     // Forward again over the remembered records, then on to new ones.
     QVERIFY(pad->ReadPadRecord(ReadOp::Next));
     QCOMPARE(rig->panel.number, QStringLiteral("021"));
@@ -289,10 +289,10 @@ void TestPad::goToRememberedRecord() {
     writeFile(padPath, padOf(records));
     QVERIFY(pad->ReadPadRecord(ReadOp::Start));
     for (int i = 1; i < records; ++i) QVERIFY(pad->ReadPadRecord(ReadOp::Next));
-    const int shown = rig->panel.shown;
+    const int shown = rig->panel.Count("ShowRecordNumber");
     QCOMPARE(pad->ReadPadRecord(ReadOp::GoTo, hz), !number.isEmpty());
     if (number.isEmpty()) {
-        QCOMPARE(rig->panel.shown, shown);
+        QCOMPARE(rig->panel.Count("ShowRecordNumber"), shown);
         return;
     }
     QCOMPARE(rig->panel.number, number);

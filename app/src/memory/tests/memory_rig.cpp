@@ -9,28 +9,6 @@ namespace {
 constexpr quint8 RigPort = 9;
 } // namespace
 
-void RigPanel::TuneTo(double hz, bool setReceiver, bool, bool) {
-    calls << QStringLiteral("TuneTo %1").arg(hz, 0, 'f', 0);
-    if (setReceiver) rx_.Fr(hz);
-    // Tuning clears the record indicator, as the main window does.
-    ClearChannelLabels();
-}
-
-void RigPanel::ShowMode(int code, bool apply) {
-    calls << QStringLiteral("ShowMode %1%2").arg(code).arg(apply ? " apply" : "");
-    if (apply) rx_.MD(ostry::MD(code));
-}
-
-void RigPanel::ShowFilter(int code, bool apply) {
-    calls << QStringLiteral("ShowFilter %1%2").arg(code).arg(apply ? " apply" : "");
-    if (apply) rx_.FT(ostry::FT(code));
-}
-
-void RigPanel::ShowAgc(int code, bool apply) {
-    calls << QStringLiteral("ShowAgc %1%2").arg(code).arg(apply ? " apply" : "");
-    if (apply) rx_.AG(ostry::AG(code));
-}
-
 void RigHost::OpenMemoryGrid(MemoryTable& table, int startRow) {
     opened << QStringLiteral("grid %1 %2").arg(table.Tag()).arg(startRow);
 }
@@ -38,14 +16,9 @@ void RigHost::OpenMemoryGrid(MemoryTable& table, int startRow) {
 MemoryRig::MemoryRig(bool paced, int baud) : oldDir_(QDir::currentPath()) {
     QDir::setCurrent(dir.path());
     sim.setPaced(paced);
-    sim.setBaud(baud);
     sim.setHeld(false);
     QString error;
-    if (!sim.start(QString(), &error)) qFatal("simulator: %s", qPrintable(error));
-    ostry::setPortDevice(RigPort, sim.path());
-    rx.Baud(QString::number(baud));
-    rx.Port(RigPort);
-    rx.setMessageDisplay([](const QString&) {});
+    if (!StartOnPort(sim, rx, RigPort, baud, &error)) qFatal("simulator: %s", qPrintable(error));
     memory = std::make_unique<MemoryCommands>(panel, rx, settings, channels, quick, filters, host);
     // The main window hands every reported receiver channel to the memory commands.
     QObject::connect(&rx, &Nrd535::OnChn, memory.get(),

@@ -1,15 +1,16 @@
 #pragma once
 
 // The memory room's test rig: the simulated receiver on a pseudo-terminal, the real driver
-// connected to it, a panel that forwards the panel procedures to the driver and records what the
-// indicator showed, a host that answers the dialogs from a script, and the tables.
+// connected to it, the shared driver panel, a host that answers the dialogs from a script, and the
+// tables.
 
-#include "core/panel.h"
+#include "driver_panel.h"
 #include "memory/memory_commands.h"
 #include "memory/memory_host.h"
 #include "memory/memory_table.h"
 #include "memory/quick_filters.h"
 #include "settings/settings.h"
+#include "simulated_port.h"
 
 #include <nrd535sim/simulator.h>
 #include <ostry/nrd535.h>
@@ -18,54 +19,6 @@
 #include <QTemporaryDir>
 #include <functional>
 #include <memory>
-
-// Forwards TuneTo/ShowMode/ShowFilter/ShowAgc to the driver, keeps the indicator's texts and
-// counts beeps.
-class RigPanel : public Panel {
-public:
-    explicit RigPanel(Nrd535& rx) : rx_(rx) {}
-
-    const ProgramState& State() const override { return state; }
-    void TuneTo(double hz, bool setReceiver, bool, bool) override;
-    void ShowMode(int code, bool apply) override;
-    void ShowFilter(int code, bool apply) override;
-    void ShowAgc(int code, bool apply) override;
-    void ShowNoiseBlanker(int code, bool apply) override {
-        if (apply) rx_.NB(qint16(code));
-    }
-    void ShowRecordNumber(const QString& t, const QString& n) override {
-        tag = t;
-        number = n;
-    }
-    void ShowRecordCaption(double hz, const QString& comment, bool visible) override {
-        captionHz = hz;
-        captionComment = comment;
-        captionVisible = visible;
-    }
-    void ClearChannelLabels() override {
-        tag.clear();
-        number.clear();
-        captionVisible = false;
-    }
-    void SetSourceTip(const QString& t) override { tip = t; }
-    int CommentWidth() const override { return 200; }
-    void SetPanelLocked(bool locked) override { state.PanelLocked = locked; }
-    void StopScan() override {
-        state.PanelLocked = false;
-        state.Scan = ScanState::Idle;
-    }
-    void WarnBeep() override { ++beeps; }
-
-    ProgramState state;
-    QString tag, number, tip, captionComment;
-    double captionHz = 0;
-    bool captionVisible = false;
-    int beeps = 0;
-    QStringList calls; // "TuneTo 7100000", "ShowFilter 2 apply", ...
-
-private:
-    Nrd535& rx_;
-};
 
 // Answers the dialogs: the next file names to choose, OK or Cancel for messages; records every
 // request.
@@ -105,7 +58,7 @@ public:
     nrd535sim::Simulator sim;
     Nrd535 rx;
     Settings settings;
-    RigPanel panel{rx};
+    DriverPanel panel{rx};
     RigHost host;
     ChannelTable channels;
     QuickMemory quick{settings.MEM_Inf};

@@ -156,7 +156,7 @@ void TestMemoryCommands::recallSendsTheRecord() {
     QCOMPARE(rig.panel.tag, tag);
     QCOMPARE(rig.panel.number, number);
     QCOMPARE(rig.panel.captionHz, record.Frequency);
-    QCOMPARE(rig.panel.captionComment, record.Comment);
+    QCOMPARE(rig.panel.comment, record.Comment);
     QCOMPARE(rig.panel.captionVisible, !record.Comment.isEmpty());
     // The grid opens on the row last recalled.
     run(*rig.memory, step(s.family == u'C' ? "C*" : "**"));
@@ -373,8 +373,8 @@ void TestMemoryCommands::quickFilterRecallSendsTheFilter() {
     const QStringList lines = rig.LinesOf([&] { rig.memory->QuickFilterCommand(u'3', ""); });
     QVERIFY2(lines.mid(0, 2) == (QStringList{"B1", "W1802"}), qPrintable(lines.join(' ')));
     // The frequency is applied again afterwards.
-    QCOMPARE(rig.panel.calls.last(), QStringLiteral("TuneTo 9410000"));
-    QVERIFY(rig.panel.calls.contains(QStringLiteral("ShowFilter 1802")));
+    QCOMPARE(rig.panel.calls.last(), QStringLiteral("TuneTo 9410000 1 1 0"));
+    QVERIFY(rig.panel.calls.contains(QStringLiteral("ShowFilter 1802 0")));
     // "FN" selects the narrow filter.
     QVERIFY(rig.LinesOf([&] { rig.memory->QuickFilterCommand(u'N', ""); }).contains("B2"));
     QCOMPARE(rig.panel.beeps, 0);

@@ -46,6 +46,7 @@ private slots:
     void normaliseKhz();
     void splitRecordLine_data();
     void splitRecordLine();
+    void fileExists();
     void load_data();
     void load();
     void loadStopsAtTheTableEnd();
@@ -72,58 +73,99 @@ private slots:
 void TestMemoryFile::normaliseKhz_data() {
     QTest::addColumn<QString>("in");
     QTest::addColumn<QChar>("mark");
+    QTest::addColumn<bool>("wholeHertz"); // KhzDecimals::WholeHertz, else AsWritten
     QTest::addColumn<bool>("found");
     QTest::addColumn<QString>("out");
-    QTest::newRow("one decimal") << "7125.5" << QChar(u'.') << true << "7125500";
-    QTest::newRow("comma") << "7125,5" << QChar(u',') << true << "7125500";
-    QTest::newRow("short") << "7.1" << QChar(u'.') << true << "7100";
-    QTest::newRow("three decimals") << "7125.125" << QChar(u'.') << true << "7125125";
-    QTest::newRow("more decimals") << "7125.1256" << QChar(u'.') << true << "71251256";
-    QTest::newRow("trailing mark") << "7125." << QChar(u'.') << true << "7125000";
-    QTest::newRow("no mark") << "7125500" << QChar(u'.') << false << "7125500";
-    QTest::newRow("other mark") << "7125,5" << QChar(u'.') << false << "7125,5";
-    QTest::newRow("two marks") << "7.1.2" << QChar(u'.') << true << "712";
-    QTest::newRow("mark alone") << "." << QChar(u'.') << true << "000";
+    const QChar point = u'.', comma = u',';
+    struct Row {
+        const char* name;
+        const char* in;
+        QChar mark;
+        bool found;
+        const char* asWritten;
+        const char* wholeHertz;
+    };
+    const Row rows[] = {
+        {"one decimal", "7125.5", point, true, "7125500", "7125500"},
+        {"comma", "7125,5", comma, true, "7125500", "7125500"},
+        {"short", "7.1", point, true, "7100", "7100"},
+        {"three decimals", "7125.125", point, true, "7125125", "7125125"},
+        {"more decimals", "7125.1256", point, true, "71251256", "7125125"},
+        {"trailing mark", "7125.", point, true, "7125000", "7125000"},
+        {"no mark", "7125500", point, false, "7125500", "7125500"},
+        {"other mark", "7125,5", point, false, "7125,5", "7125,5"},
+        {"two marks", "7.1.2", point, true, "712", "7120"},
+        {"two marks, many decimals", "7.1.2345", point, true, "712345", "7123"},
+        {"mark alone", ".", point, true, "000", "000"},
+    };
+    for (const Row& r : rows) {
+        QTest::addRow("%s, as written", r.name)
+            << QString(r.in) << r.mark << false << r.found << QString(r.asWritten);
+        QTest::addRow("%s, whole hertz", r.name)
+            << QString(r.in) << r.mark << true << r.found << QString(r.wholeHertz);
+    }
 }
 
 void TestMemoryFile::normaliseKhz() {
     QFETCH(QString, in);
     QFETCH(QChar, mark);
+    QFETCH(bool, wholeHertz);
     QFETCH(bool, found);
     QFETCH(QString, out);
-    QCOMPARE(NormaliseKhz(in, mark), found);
+    QCOMPARE(NormaliseKhz(in, mark, wholeHertz ? KhzDecimals::WholeHertz : KhzDecimals::AsWritten),
+             found);
     QCOMPARE(in, out);
 }
 
 void TestMemoryFile::splitRecordLine_data() {
     QTest::addColumn<QString>("line");
+    QTest::addColumn<bool>("wholeHertz"); // KhzDecimals::WholeHertz, else AsWritten
     QTest::addColumn<bool>("ok");
     QTest::addColumn<QStringList>("fields");
-    QTest::newRow("written") << "       7125000|2|1|0|Radio" << true
+    QTest::newRow("written") << "       7125000|2|1|0|Radio" << false << true
                              << QStringList{"7125000", "2", "1", "0", "Radio"};
-    QTest::newRow("empty row") << "       0|0|0|0|" << true << QStringList{"0", "0", "0", "0", ""};
+    QTest::newRow("empty row") << "       0|0|0|0|" << false << true
+                               << QStringList{"0", "0", "0", "0", ""};
     QTest::newRow("kHz with point")
-        << "7125.5|3|2|1|x" << true << QStringList{"7125500", "3", "2", "1", "x"};
+        << "7125.5|3|2|1|x" << false << true << QStringList{"7125500", "3", "2", "1", "x"};
     QTest::newRow("kHz with comma")
-        << "7125,5|3|2|1|x" << true << QStringList{"7125500", "3", "2", "1", "x"};
+        << "7125,5|3|2|1|x" << false << true << QStringList{"7125500", "3", "2", "1", "x"};
+    QTest::newRow("kHz, fourth decimal kept")
+        << "7125.1256|3|2|1|x" << false << true << QStringList{"71251256", "3", "2", "1", "x"};
+    QTest::newRow("kHz, fourth decimal cut")
+        << "7125,1256|3|2|1|x" << true << true << QStringList{"7125125", "3", "2", "1", "x"};
     QTest::newRow("fifth separator in comment")
-        << "9410000|4|0|0|BBC | London" << true
+        << "9410000|4|0|0|BBC | London" << false << true
         << QStringList{"9410000", "4", "0", "0", "BBC | London"};
-    QTest::newRow("spaces trimmed")
-        << "  9410000 | 4 |0|0|  a b  " << true << QStringList{"9410000", "4", "0", "0", "a b"};
-    QTest::newRow("comment line") << "#9410000|4|0|0|x" << false << QStringList{};
-    QTest::newRow("empty line") << "" << false << QStringList{""};
+    QTest::newRow("spaces trimmed") << "  9410000 | 4 |0|0|  a b  " << false << true
+                                    << QStringList{"9410000", "4", "0", "0", "a b"};
+    QTest::newRow("comment line") << "#9410000|4|0|0|x" << false << false << QStringList{};
+    QTest::newRow("empty line") << "" << false << false << QStringList{""};
     QTest::newRow("three separators")
-        << "9410000|4|0|0" << false << QStringList{"9410000", "4", "0", "0"};
+        << "9410000|4|0|0" << false << false << QStringList{"9410000", "4", "0", "0"};
 }
 
 void TestMemoryFile::splitRecordLine() {
     QFETCH(QString, line);
+    QFETCH(bool, wholeHertz);
     QFETCH(bool, ok);
     QFETCH(QStringList, fields);
     QStringList got;
-    QCOMPARE(SplitRecordLine(line, u'|', u'#', 4, got), ok);
+    const KhzDecimals decimals = wholeHertz ? KhzDecimals::WholeHertz : KhzDecimals::AsWritten;
+    QCOMPARE(SplitRecordLine(line, u'|', u'#', 4, decimals, got), ok);
     QCOMPARE(got, fields);
+}
+
+void TestMemoryFile::fileExists() {
+    QTemporaryDir dir;
+    const QString name = dir.filePath(QStringLiteral("Bank1.mem"));
+    QVERIFY(!FileExists(name));
+    QFile f(name);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.close();
+    QVERIFY(FileExists(name)); // empty, but there
+    QVERIFY(!FileExists(QString()));
+    QVERIFY(!FileExists(dir.filePath(QStringLiteral("missing/Bank1.mem"))));
 }
 
 void TestMemoryFile::load_data() {

@@ -1,8 +1,9 @@
 // The rig-control server on a real socket, the receiver driver on the simulator's
 // pseudo-terminal, and the real hamlib client (rigctl -m 2) against it.
 
+#include "driver_panel.h"
 #include "net/rigctl_server.h"
-#include "rx_panel.h"
+#include "simulated_port.h"
 
 #include <nrd535sim/simulator.h>
 #include <ostry/nrd535.h>
@@ -25,17 +26,12 @@ constexpr quint8 TestPort = 12;
 struct Rig {
     nrd535sim::Simulator sim;
     Nrd535 rx;
-    RxPanel panel{rx};
+    DriverPanel panel{rx};
     RigctlServer server{rx, panel};
 
     bool start() {
-        sim.setBaud(38400);
         sim.setPaced(false);
-        QString error;
-        if (!sim.start(QString(), &error)) return false;
-        ostry::setPortDevice(TestPort, sim.path());
-        rx.Baud(QStringLiteral("38400"));
-        rx.Port(TestPort);
+        if (!StartOnPort(sim, rx, TestPort, 38400)) return false;
         if (!rx.fOpen(false) || !rx.Conn()) return false;
         rx.Hook(true);
         panel.state.Connected = true;

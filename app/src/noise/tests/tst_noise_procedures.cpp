@@ -3,10 +3,12 @@
 // wire and the signals, never timed.
 
 #include "core/panel.h"
-#include "noise/driver_panel.h"
+#include "driver_panel.h"
 #include "noise/noise_file.h"
 #include "noise/smeter_procedures.h"
 #include "settings/settings.h"
+#include "simulated_port.h"
+#include "update_polls.h"
 
 #include <nrd535sim/simulator.h>
 #include <ostry/nrd535.h>
@@ -25,15 +27,13 @@ namespace {
 
 constexpr quint8 RigPort = 11;
 
-using RigPanel = DriverPanel;
-
 // Simulator, driver, panel, the update timer's polls and the procedures, wired as the main
 // window wires them.
 struct Rig {
     QTemporaryDir dir;
     nrd535sim::Simulator sim;
     Nrd535 rx;
-    RigPanel panel{rx};
+    DriverPanel panel{rx};
     Settings settings;
     NoiseSurvey survey;
     SMeterProcedures proc;
@@ -57,26 +57,13 @@ struct Rig {
         settings.BND_AutoST = false;
         settings.SCN_Delay = 4;
         sim.setHeld(true);
-        sim.setBaud(baud);
         sim.setCarriers({});
         for (int i = 0; i < 30; ++i) sim.setNoiseFloor(i, 0);
         QString error;
-        if (!sim.start(QString(), &error)) qFatal("simulator: %s", qPrintable(error));
-        ostry::setPortDevice(RigPort, sim.path());
-        rx.Baud(QString::number(baud));
-        rx.Port(RigPort);
-        rx.setMessageDisplay([](const QString&) {});
-        QObject::connect(&rx, &Nrd535::OnUpd, &proc,
-                         [this](double, ostry::MD, ostry::FT, ostry::AG, ostry::ONOFF, qint16,
-                                qint16 SM, ostry::ONOFF) { proc.SMeterReport(SM); });
+        if (!StartOnPort(sim, rx, RigPort, baud, &error))
+            qFatal("simulator: %s", qPrintable(error));
         // The update timer's polls; the S-meter is left to the procedures while they run.
-        tick.setInterval(100);
-        QObject::connect(&tick, &QTimer::timeout, &rx, [this] {
-            rx.FTUpd();
-            rx.NBUpd();
-            rx.SQUpd();
-            if (!IsSMeterProcedure(panel.state.Scan)) rx.SMUpd();
-        });
+        WireUpdatePolls(tick, rx, panel.state, [this](int sm) { proc.SMeterReport(sm); });
     }
     ~Rig() { ostry::setPortDevice(RigPort, QString()); }
 

@@ -3,11 +3,13 @@
 // SURVEY-FILE (default: a temporary file). Used for the README's screenshot.
 
 #include "core/panel.h"
-#include "noise/driver_panel.h"
+#include "driver_panel.h"
 #include "noise/noise_file.h"
 #include "noise/smeter_procedures.h"
 #include "settings/settings.h"
+#include "simulated_port.h"
 #include "ui/rx_noise.h"
+#include "update_polls.h"
 
 #include <nrd535sim/simulator.h>
 #include <ostry/nrd535.h>
@@ -22,8 +24,6 @@
 namespace {
 
 constexpr quint8 ShotPort = 203;
-
-using ShotPanel = DriverPanel;
 
 } // namespace
 
@@ -40,29 +40,16 @@ int main(int argc, char** argv) {
         argc > 2 ? QString::fromLocal8Bit(argv[2]) : dir.filePath(QStringLiteral("Noise.txt"));
 
     nrd535sim::Simulator sim;
-    sim.setBaud(38400);
-    if (!sim.start()) return 1;
-    ostry::setPortDevice(ShotPort, sim.slavePath());
     Nrd535 rx;
-    rx.Baud(QStringLiteral("38400"));
-    rx.Port(ShotPort);
+    if (!StartOnPort(sim, rx, ShotPort, 38400)) return 1;
     rx.setMessageDisplay([](const QString& t) { std::fprintf(stderr, "%s\n", qPrintable(t)); });
-    ShotPanel panel(rx);
+    DriverPanel panel(rx);
     NoiseSurvey survey;
     SMeterProcedures proc(
         panel, rx, settings, survey, [&](ScanState s) { panel.state.Scan = s; },
         [] { return 5000; });
-    QObject::connect(&rx, &Nrd535::OnUpd, &proc,
-                     [&](double, ostry::MD, ostry::FT, ostry::AG, ostry::ONOFF, qint16, qint16 SM,
-                         ostry::ONOFF) { proc.SMeterReport(SM); });
     QTimer tick;
-    tick.setInterval(100);
-    QObject::connect(&tick, &QTimer::timeout, &rx, [&] {
-        rx.FTUpd();
-        rx.NBUpd();
-        rx.SQUpd();
-        if (!IsSMeterProcedure(panel.state.Scan)) rx.SMUpd();
-    });
+    WireUpdatePolls(tick, rx, panel.state, [&](int sm) { proc.SMeterReport(sm); });
     if (!rx.fOpen(true) || !rx.Conn()) return 1;
     rx.Hook(false);
     tick.start();
