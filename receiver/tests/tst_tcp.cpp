@@ -7,6 +7,7 @@
 #include <ostry/nrd535.h>
 #include <ostry/serialline.h>
 
+#include <QPointer>
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -121,6 +122,8 @@ private slots:
     void silentServer();
     void closeDuringAttempt_data() { addSchemeRows(); }
     void closeDuringAttempt();
+    void deletedFromItsReportHandler_data() { addSchemeRows(); }
+    void deletedFromItsReportHandler();
 };
 
 void TestTcp::initTestCase() {
@@ -330,6 +333,25 @@ void TestTcp::closeDuringAttempt() {
     QVERIFY(lost.wait(8000));
     QCOMPARE(lost.size(), 1);
     setPortDevice(TestPort, QString());
+}
+
+// A host that destroys the driver from its report handler, which runs straight from the
+// socket's read signal: the socket is not used after it is gone.
+void TestTcp::deletedFromItsReportHandler() {
+    QFETCH(QString, scheme);
+    NetRig rig(scheme);
+    QVERIFY(rig.start());
+    QPointer<Nrd535> rx = new Nrd535;
+    rx->Baud(QString::number(Baud));
+    rx->Port(TestPort);
+    rx->setMessageDisplay([](const QString&) {});
+    QVERIFY(rx->fOpen(false));
+    Supervisor sup{*rx};
+    QVERIFY(sup.runUntil([&] { return rx->Connected(); }, 100));
+    QObject::connect(rx.data(), &Nrd535::OnUpd, [rx] { delete rx.data(); });
+    rig.sim.panelTune(5000000);
+    QTRY_VERIFY(rx.isNull());
+    QTest::qWait(50); // the socket goes on the next pass of the loop
 }
 
 QTEST_GUILESS_MAIN(TestTcp)
