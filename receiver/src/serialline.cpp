@@ -218,18 +218,7 @@ SerialLine::~SerialLine() {
 }
 
 bool SerialLine::setSettings(const QString& settings) {
-    const QStringList f = settings.split(u',');
-    if (f.size() != 4) return false;
-    bool ok = false;
-    const int baud = f[0].trimmed().toInt(&ok);
-    if (!ok || baud <= 0) return false;
-    const QString parity = f[1].trimmed().toUpper();
-    if (parity.size() != 1 || !QStringLiteral("NEOMS").contains(parity)) return false;
-    const int data = f[2].trimmed().toInt(&ok);
-    if (!ok || data < 5 || data > 8) return false;
-    const QString stop = f[3].trimmed();
-    if (stop != QLatin1String("1") && stop != QLatin1String("2") && stop != QLatin1String("1.5"))
-        return false;
+    if (!Rfc2217Codec::parseSettings(settings, nullptr)) return false;
     m_settings = settings;
     return true;
 }
