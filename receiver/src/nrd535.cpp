@@ -340,7 +340,8 @@ void Nrd535::FT(ostry::FT value) {
         m_st.ModFT = true;
         raiseOnUpd();
     }
-    // One pass of the event loop, as the control always did; not nested inside another pass.
+    // One pass of the event loop, so a change of filter shows before the caller goes on; not
+    // nested inside another pass.
     QPointer<Nrd535> self(this);
     if (!m_inPump) {
         m_inPump = true;
@@ -484,7 +485,30 @@ void Nrd535::setMessageDisplay(MessageDisplay display) {
 
 bool Nrd535::SendCmd(const QByteArray& cmd) {
     if (!Serial->isOpen()) return false;
+    // Whoever sends a command waits for what it brings: read lines as they arrive again.
+    Serial->releaseReading();
     return Serial->write(cmd + wire::Cr);
+}
+
+void Nrd535::PollStatus() {
+    if (!m_Connected) return;
+    // What came since the last poll is read first, so the host has it before it asks again.
+    Serial->releaseReading();
+    if (Serial->bytesAvailable() > 0) {
+        QPointer<Nrd535> self(this);
+        Serial_OnComm();
+        if (!self || !m_Connected) return;
+    }
+    QByteArray lines;
+    const auto ask = [&lines](char letter) {
+        lines += letter;
+        lines += wire::Cr;
+    };
+    if (!FTBusy) ask(wire::WidthCmd);
+    if (!NBBusy) ask(wire::NbCmd);
+    ask(wire::SquelchCmd);
+    ask(wire::MeterCmd);
+    if (Serial->write(lines)) Serial->holdReading(PollHoldMs);
 }
 
 void Nrd535::SetRxNotify(bool on) {

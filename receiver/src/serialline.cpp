@@ -10,9 +10,12 @@
 #include <QPointer>
 #include <QSerialPort>
 #include <QSet>
+#include <QSocketNotifier>
 #include <QTcpSocket>
 #include <QTimer>
 #include <QUrl>
+
+#include <algorithm>
 
 #include <termios.h>
 #include <unistd.h>
@@ -171,7 +174,8 @@ QString portOptionHelp() {
 
 SerialLine::SerialLine(QObject* parent)
     : QObject(parent), m_sp(new QSerialPort(this)), m_tcp(new QTcpSocket(this)),
-      m_connectTimer(new QTimer(this)), m_straggler(new QTimer(this)), m_notify(new QTimer(this)) {
+      m_connectTimer(new QTimer(this)), m_straggler(new QTimer(this)), m_notify(new QTimer(this)),
+      m_hold(new QTimer(this)) {
     m_sp->setReadBufferSize(m_inputBuffer);
     m_tcp->setReadBufferSize(m_inputBuffer);
     m_connectTimer->setSingleShot(true);
@@ -194,6 +198,9 @@ SerialLine::SerialLine(QObject* parent)
     connect(m_straggler, &QTimer::timeout, this, [this] {
         if (m_threshold > 0 && !m_notifyQueued && bytesAvailable() > 0) emit received();
     });
+    m_hold->setSingleShot(true);
+    m_hold->setTimerType(Qt::PreciseTimer);
+    connect(m_hold, &QTimer::timeout, this, &SerialLine::releaseReading);
     connect(m_sp, &QSerialPort::readyRead, this, &SerialLine::onReadyRead);
     connect(m_sp, &QSerialPort::errorOccurred, this,
             [this](QSerialPort::SerialPortError e) { onError(int(e)); });
@@ -371,6 +378,9 @@ bool SerialLine::openDevice(const QString& dev) {
 
 void SerialLine::close() {
     m_straggler->stop();
+    m_hold->stop();
+    m_holding = false;
+    m_held.clear();
     if (m_io == m_tcp) {
         m_io = nullptr;
         m_connectTimer->stop();
@@ -409,12 +419,23 @@ void SerialLine::setReceiveThreshold(int n) {
 
 qint64 SerialLine::bytesAvailable() const {
     if (!isUp()) return 0;
-    return m_io == m_tcp && m_telnet ? m_rx.size() : m_io->bytesAvailable();
+    if (m_io == m_sp) return m_held.size() + m_sp->bytesAvailable();
+    return m_telnet ? m_rx.size() : m_io->bytesAvailable();
 }
 
 QByteArray SerialLine::readAll() {
     if (!isUp()) return QByteArray();
-    if (m_io != m_tcp || !m_telnet) return m_io->readAll();
+    if (m_io == m_sp) {
+        // A hold keeps the port from reading, not a caller who asks.
+        if (holding())
+            takeWaiting();
+        else
+            m_held += m_sp->readAll();
+        QByteArray data;
+        data.swap(m_held);
+        return data;
+    }
+    if (!m_telnet) return m_io->readAll();
     QByteArray out;
     out.swap(m_rx);
     // What the socket still holds is decoded on the next pass, as a device's read buffer
@@ -486,6 +507,54 @@ void SerialLine::pumpTelnet() {
     }
 }
 
+QSocketNotifier* SerialLine::readNotifier() const {
+    // The port reads its descriptor whenever it turns readable, one line at a time on a
+    // terminal; switching off its read notifier is the only way to keep it from doing so.
+    for (QSocketNotifier* n : m_sp->findChildren<QSocketNotifier*>(Qt::FindDirectChildrenOnly))
+        if (n->type() == QSocketNotifier::Read) return n;
+    return nullptr;
+}
+
+bool SerialLine::holdReading(int ms) {
+    if (m_io != m_sp || ms <= 0) return false;
+    QSocketNotifier* n = readNotifier();
+    if (!n) return false;
+    n->setEnabled(false);
+    m_holding = true;
+    m_hold->start(ms);
+    return true;
+}
+
+bool SerialLine::holding() const {
+    return m_holding;
+}
+
+void SerialLine::releaseReading() {
+    if (!m_holding) return;
+    m_holding = false;
+    m_hold->stop();
+    if (m_io != m_sp) return;
+    takeWaiting();
+    if (QSocketNotifier* n = readNotifier()) n->setEnabled(true);
+    notifyIfDue();
+}
+
+void SerialLine::takeWaiting() {
+    // Behind whatever the port had read already (reading its buffer switches its notifier back
+    // on, so the caller sets it again). A terminal hands over one line per read. An error is
+    // left for the port's own reading to find and report.
+    m_held += m_sp->readAll();
+    const int fd = int(m_sp->handle());
+    char buf[256];
+    while (m_held.size() < MaxHeldBytes) {
+        const ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n <= 0) break;
+        m_held.append(buf, n);
+    }
+    if (holding())
+        if (QSocketNotifier* n = readNotifier()) n->setEnabled(false);
+}
+
 void SerialLine::notifyIfDue() {
     if (m_threshold <= 0 || m_notifyQueued || !isUp()) return;
     if (bytesAvailable() < m_threshold) {
@@ -509,6 +578,9 @@ void SerialLine::onError(int error) {
                   .arg(m_sp->portName());
     m_io = nullptr;
     m_straggler->stop();
+    m_hold->stop();
+    m_holding = false;
+    m_held.clear();
     m_sp->close();
     m_sp->clearError();
     emit lost(m_error);

@@ -95,6 +95,10 @@ private slots:
     void deletedFromItsReportHandler();
     void everyByteButTheLineEndReachesTheReader();
     void oneNotificationPerLine();
+    void heldLinesArriveInOnePiece();
+    void pollRepliesWaitForTheNextPoll();
+    void aCommandEndsTheWait();
+    void unplugWhileRepliesWait();
 };
 
 void TestNrd535::handshake_data() {
@@ -687,6 +691,102 @@ void TestNrd535::oneNotificationPerLine() {
     QVERIFY2(r.notifications <= 10, qPrintable(chunks.join(u'/')));
     for (const QString& c : chunks) QVERIFY2(c.endsWith(u'\r'), qPrintable(chunks.join(u'/')));
     setPortDevice(TestPort, QString());
+}
+
+// Lines that arrive while reading is held wait in the terminal: no notification until the hold
+// is released, then one for all of them. readAll() takes what a hold left waiting.
+void TestNrd535::heldLinesArriveInOnePiece() {
+    nrd535sim::Simulator sim;
+    sim.setPaced(true);
+    sim.setBaud(4800);
+    QVERIFY(sim.start());
+    setPortDevice(TestPort, sim.path());
+    Reader r;
+    QVERIFY(r.line.open());
+    r.line.setReceiveThreshold(1);
+    QVERIFY(r.line.holdReading(60000));
+    const QByteArray sent("W0000\rN0\rQ0\rM045\r");
+    sim.injectGarbage(sent);
+    QTRY_COMPARE(sim.pendingOutput(), 0);
+    QTest::qWait(30); // the terminal has the last line
+    QCOMPARE(r.notifications, 0);
+    QVERIFY(r.line.holding());
+    r.line.releaseReading();
+    QVERIFY(!r.line.holding());
+    QTRY_COMPARE(r.got, sent);
+    QCOMPARE(r.notifications, 1);
+
+    QVERIFY(r.line.holdReading(60000));
+    sim.injectGarbage("M050\r");
+    QByteArray taken;
+    QTRY_COMPARE(taken += r.line.readAll(), QByteArray("M050\r"));
+    QVERIFY(r.line.holding());
+    // Reading the port again does not let it take the next lines by itself.
+    sim.injectGarbage("M051\r");
+    QTRY_COMPARE(sim.pendingOutput(), 0);
+    QTest::qWait(30);
+    QCOMPARE(r.notifications, 1);
+    // Closing ends the hold; nothing is left over for the next opening.
+    r.line.close();
+    QVERIFY(!r.line.holding());
+    QCOMPARE(r.line.readAll(), QByteArray());
+    setPortDevice(TestPort, QString());
+}
+
+// The update poll goes out as one batch, "W", "N", "Q", "M", and its replies are read at the
+// next poll: nothing reaches the host while they wait, then one report carries all four.
+void TestNrd535::pollRepliesWaitForTheNextPoll() {
+    Rig rig(false, true);
+    QVERIFY(rig.connect());
+    auto s = rig.sim.settings();
+    s.nb = 2;
+    rig.sim.panelSet(s); // a status line, read as it comes; NB changes only by its own reply
+    QTRY_COMPARE(rig.sim.pendingOutput(), 0);
+    QTest::qWait(30);
+    rig.sim.setFixedMeter(77);
+    rig.sim.clearReceivedLines();
+    QSignalSpy upd(&rig.rx, &Nrd535::OnUpd);
+
+    rig.rx.PollStatus();
+    QTRY_COMPARE(rig.sim.receivedLines(), (QStringList{"W", "N", "Q", "M"}));
+    QTRY_COMPARE(rig.sim.pendingOutput(), 0);
+    QTest::qWait(30);
+    QCOMPARE(upd.count(), 0);
+
+    rig.rx.PollStatus();
+    QTRY_COMPARE(upd.count(), 1);
+    QCOMPARE(upd[0][6].toInt(), 77); // SM
+    QCOMPARE(upd[0][5].toInt(), 2);  // NB
+    const quint32 replies = rig.rx.SMReplies();
+    // A host that stops polling still gets the last replies, a moment later.
+    QTRY_COMPARE(rig.rx.SMReplies(), replies + 1);
+    QCOMPARE(upd.count(), 2);
+}
+
+// A command sent while poll replies wait ends the wait: what it brings is read as it arrives.
+void TestNrd535::aCommandEndsTheWait() {
+    Rig rig(false, true);
+    QVERIFY(rig.connect());
+    QTRY_COMPARE(rig.sim.pendingOutput(), 0);
+    QSignalSpy upd(&rig.rx, &Nrd535::OnUpd);
+    const quint32 replies = rig.rx.SMReplies();
+    rig.rx.PollStatus();
+    rig.rx.MD(ostry::USB);
+    QTRY_VERIFY(rig.rx.SMReplies() == replies + 1 && rig.rx.state().MD == ostry::USB);
+    // Line by line: a report for each, not one for the batch.
+    QVERIFY2(upd.count() >= 2, qPrintable(QString::number(upd.count())));
+}
+
+// A device that goes away while replies wait is still reported.
+void TestNrd535::unplugWhileRepliesWait() {
+    QTemporaryDir dir;
+    Rig rig(false, true, dir.filePath("nrd535"));
+    QVERIFY(rig.connect());
+    QSignalSpy lost(&rig.rx, &Nrd535::portLost);
+    rig.rx.PollStatus();
+    rig.sim.stop();
+    QVERIFY(lost.wait(5000));
+    QVERIFY(!rig.rx.PortOpened());
 }
 
 QTEST_MAIN(TestNrd535)

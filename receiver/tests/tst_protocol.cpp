@@ -426,7 +426,7 @@ void TestProtocol::neverEndingLineStaysBounded() {
     QVERIFY(res.upd);
     QCOMPARE(s.SM, qint16(45));
     QVERIFY(r.rest().empty());
-    // A long line with a valid head is still cut, as the 18-character Line always did.
+    // A long line with a valid head is still cut to the 18 characters a reply is read from.
     res = r.feed(s, QByteArray("I104094100001") + QByteArray(200, '7') + "\r");
     QVERIFY(!res.upd);
 }

@@ -27,7 +27,7 @@ struct Row {
     Kind kind;
     Field field;
     QVariant def;  // the default; its type decides how the value is read
-    bool atStart;  // read by the load handler
+    bool atStart;  // read when the program starts
     int first = 0; // indexed family: name + first .. name + first + count - 1
     int count = 0;
 };

@@ -1,5 +1,6 @@
 #include "ui/main_window.h"
 
+#include "core/status_polls.h"
 #include "core/tuner.h"
 #include "core/units.h"
 #include "input/keys.h"
@@ -580,11 +581,7 @@ void Main::Tick() {
     Phase = (Phase + 1) % 16;
     Dwell = (Dwell + 1) % std::max(1, settings.SCN_Delay);
 
-    rx_->FTUpd();
-    rx_->NBUpd();
-    rx_->SQUpd();
-    // The S-meter procedures ask for the S-meter themselves.
-    if (!IsSMeterProcedure(state_.Scan)) rx_->SMUpd();
+    PollStatus(*rx_, state_.Scan);
 
     if (state_.RemoteHeld && Dwell == 0 && IsTimedScan(state_.Scan)) scan_->Step();
 

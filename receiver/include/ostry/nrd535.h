@@ -116,7 +116,19 @@ public:
     bool Hook() const;
     void Hook(bool value);
 
-    // Beyond the control's own interface: link state the host may query.
+    // Beyond the control's own interface.
+    // The periodic poll of a timer-driven host: sends what FTUpd, NBUpd, SQUpd and SMUpd send,
+    // in that order, as one write. On a serial device the replies are not read as they arrive
+    // but all at once by the next PollStatus, which raises OnUpd for them before it asks again
+    // (or after PollHoldMs without one), so a host polling every 100 ms wakes once a poll
+    // instead of once a reply; whatever else the receiver sends meanwhile waits as long. Any
+    // other command sent ends the wait, so the report a setter brings arrives as soon as it
+    // can. A host paced by single replies (an S-meter reading per step) calls the polls one by
+    // one.
+    void PollStatus();
+    static constexpr int PollHoldMs = 150;
+
+    // Link state the host may query.
     bool PortOpened() const;
     bool Connected() const;
     bool DumpBusy() const;

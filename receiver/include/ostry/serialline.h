@@ -20,6 +20,7 @@ class QIODevice;
 class QSerialPort;
 class QTcpSocket;
 class QTimer;
+class QSocketNotifier;
 
 namespace ostry {
 
@@ -106,6 +107,16 @@ public:
     // error.
     bool write(const QByteArray& data);
 
+    // Reading a device as lines arrive can wait: holdReading(ms) leaves what arrives in the
+    // terminal for up to `ms` milliseconds (a running hold starts over), releaseReading() takes
+    // it all at once and notifies as usual, and reading follows the lines again. Several replies
+    // then cost one wake-up instead of one each. readAll() and bytesAvailable() include what
+    // was taken; readAll() also takes what a hold left waiting. A network line does not hold
+    // (false).
+    bool holdReading(int ms);
+    void releaseReading();
+    bool holding() const;
+
 signals:
     // At least the threshold number of characters are waiting.
     void received();
@@ -144,6 +155,12 @@ private:
     bool m_inReadyRead = false; // a received() handler runs from the device's read signal
     QTimer* m_straggler;
     QTimer* m_notify;
+    QTimer* m_hold;
+    bool m_holding = false;
+    QByteArray m_held; // taken from a device after a hold, not read by the caller yet
+    static constexpr int MaxHeldBytes = 65536;
+    QSocketNotifier* readNotifier() const;
+    void takeWaiting();
     QString m_error;
 };
 
