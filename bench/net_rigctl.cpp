@@ -6,6 +6,7 @@
 // - the program's CPU while 10 clients each poll "f" and "m" ten times a second.
 
 #include "bench_figures.h"
+#include "core/status_polls.h"
 #include "driver_panel.h"
 #include "net/rigctl_server.h"
 
@@ -111,12 +112,8 @@ std::shared_ptr<Program> startProgram(LoopThread*& thread, const QString& device
         p->panel.state.Connected = true;
         p->panel.state.RemoteHeld = true;
         Program* raw = p.get();
-        QObject::connect(&p->tick, &QTimer::timeout, [raw] {
-            raw->rx.FTUpd();
-            raw->rx.NBUpd();
-            raw->rx.SQUpd();
-            raw->rx.SMUpd();
-        });
+        QObject::connect(&p->tick, &QTimer::timeout,
+                         [raw] { PollStatus(raw->rx, raw->panel.state.Scan); });
         p->tick.start(100);
         QDeadlineTimer until(5000);
         while (p->rx.state().Fr <= 0 && !until.hasExpired())

@@ -493,8 +493,8 @@ bool Nrd535::SendCmd(const QByteArray& cmd) {
 void Nrd535::PollStatus() {
     if (!m_Connected) return;
     // What came since the last poll is read first, so the host has it before it asks again.
-    Serial->releaseReading();
-    if (Serial->bytesAvailable() > 0) {
+    // The port stays held: switching its reading on and off costs a pass of the loop each.
+    if (Serial->holding() || Serial->bytesAvailable() > 0) {
         QPointer<Nrd535> self(this);
         Serial_OnComm();
         if (!self || !m_Connected) return;

@@ -517,10 +517,12 @@ QSocketNotifier* SerialLine::readNotifier() const {
 
 bool SerialLine::holdReading(int ms) {
     if (m_io != m_sp || ms <= 0) return false;
-    QSocketNotifier* n = readNotifier();
-    if (!n) return false;
-    n->setEnabled(false);
-    m_holding = true;
+    if (!m_holding) {
+        QSocketNotifier* n = readNotifier();
+        if (!n) return false;
+        n->setEnabled(false);
+        m_holding = true;
+    }
     m_hold->start(ms);
     return true;
 }

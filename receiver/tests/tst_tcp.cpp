@@ -161,6 +161,12 @@ void TestTcp::handshakeAndCommandsThroughSerialServer() {
     QTRY_COMPARE(rig.rx.state().MD, qint32(ostry::USB));
     rig.sim.panelTune(5000000);
     QTRY_COMPARE(rig.rx.state().Fr, 5000000.0);
+    // The update poll, in one write, and its replies travel through the server too.
+    rig.sim.setFixedMeter(61);
+    rig.sim.clearReceivedLines();
+    rig.rx.PollStatus();
+    QTRY_COMPARE(rig.sim.receivedLines(), (QStringList{"W", "N", "Q", "M"}));
+    QTRY_COMPARE(rig.rx.state().SM, qint16(61));
 }
 
 void TestTcp::serverStoppedAndBack() {
