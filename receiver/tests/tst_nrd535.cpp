@@ -92,6 +92,7 @@ private slots:
     void discAndCloseTellTheReceiver();
     void connIsNotReentered();
     void deletedDuringConn();
+    void deletedFromItsReportHandler_data();
     void deletedFromItsReportHandler();
     void everyByteButTheLineEndReachesTheReader();
     void oneNotificationPerLine();
@@ -617,17 +618,35 @@ void TestNrd535::deletedDuringConn() {
     QVERIFY(!rx->Conn());
 }
 
+void TestNrd535::deletedFromItsReportHandler_data() {
+    QTest::addColumn<bool>("batch");
+    QTest::newRow("a reply read as it comes") << false;
+    QTest::newRow("poll replies read by the next poll") << true;
+}
+
 // A host that destroys the driver from its report handler (the notification comes straight from
-// the device's read signal): nothing of the line or the device is used after it is gone.
+// the device's read signal, or from inside the next update poll): nothing of the driver, the
+// line or the device is used after it is gone.
 void TestNrd535::deletedFromItsReportHandler() {
+    QFETCH(bool, batch);
     Rig rig;
     QPointer<Nrd535> rx = new Nrd535;
     rx->Baud("38400");
     rx->Port(TestPort);
     rx->setMessageDisplay([](const QString&) {});
     QVERIFY(rx->fOpen(false) && rx->Conn());
+    if (batch) {
+        QTRY_COMPARE(rig.sim.pendingOutput(), 0);
+        QTest::qWait(30); // what the handshake brought is read
+        rx->PollStatus();
+        QTRY_COMPARE(rig.sim.pendingOutput(), 0);
+        QTest::qWait(30);
+    }
     QObject::connect(rx.data(), &Nrd535::OnUpd, [rx] { delete rx.data(); });
-    rx->SMUpd();
+    if (batch)
+        rx->PollStatus();
+    else
+        rx->SMUpd();
     QTRY_VERIFY(rx.isNull());
     QTest::qWait(50); // the device goes on the next pass of the loop
 }
@@ -647,63 +666,71 @@ struct Reader {
         });
     }
 };
+
+// A simulated receiver, paced at 4800 baud or not, and a Reader open on it with a threshold of
+// one character.
+struct ReaderOnSim {
+    nrd535sim::Simulator sim;
+    std::unique_ptr<Reader> r;
+    explicit ReaderOnSim(bool paced) {
+        sim.setPaced(paced);
+        sim.setBaud(4800);
+        if (!sim.start()) qFatal("simulator did not start");
+        setPortDevice(TestPort, sim.path());
+        r = std::make_unique<Reader>();
+    }
+    ~ReaderOnSim() {
+        r.reset();
+        setPortDevice(TestPort, QString());
+    }
+    bool open() {
+        if (!r->line.open()) return false;
+        r->line.setReceiveThreshold(1);
+        return true;
+    }
+};
 } // namespace
 
 // The line is read in whole lines, but no byte is special except CR and LF: NUL, DEL, the
 // terminal's erase, kill, end-of-file, interrupt and suspend characters, XON/XOFF and bytes with
 // the top bit set all arrive as sent.
 void TestNrd535::everyByteButTheLineEndReachesTheReader() {
-    nrd535sim::Simulator sim;
-    sim.setPaced(false);
-    QVERIFY(sim.start());
-    setPortDevice(TestPort, sim.path());
-    Reader r;
-    QVERIFY(r.line.open());
-    r.line.setReceiveThreshold(1);
+    ReaderOnSim rs(false);
+    QVERIFY(rs.open());
+    Reader& r = *rs.r;
     QByteArray sent;
     for (int b = 0; b < 256; ++b)
         if (b != '\r' && b != '\n') sent.append(char(b));
     sent += "\rM045\nW0000\r";
-    sim.injectGarbage(sent);
+    rs.sim.injectGarbage(sent);
     QTRY_COMPARE(r.got.size(), sent.size());
     QCOMPARE(r.got, sent);
-    setPortDevice(TestPort, QString());
 }
 
 // Replies arriving a character at a time at the line speed are handed over in whole lines, one
 // notification a line at the most, even with a threshold of one character: the reader is not
 // woken for every character.
 void TestNrd535::oneNotificationPerLine() {
-    nrd535sim::Simulator sim;
-    sim.setPaced(true);
-    sim.setBaud(4800);
-    QVERIFY(sim.start());
-    setPortDevice(TestPort, sim.path());
-    Reader r;
+    ReaderOnSim rs(true);
+    Reader& r = *rs.r;
     QStringList chunks;
     QObject::connect(&r.line, &SerialLine::received, [&] { chunks << QString::fromLatin1(r.got); });
-    QVERIFY(r.line.open());
-    r.line.setReceiveThreshold(1);
+    QVERIFY(rs.open());
     QByteArray sent;
     for (int i = 0; i < 10; ++i) sent += QByteArray("M0") + QByteArray::number(40 + i) + "\r";
-    sim.injectGarbage(sent);
+    rs.sim.injectGarbage(sent);
     QTRY_COMPARE_WITH_TIMEOUT(r.got, sent, 5000);
     QVERIFY2(r.notifications <= 10, qPrintable(chunks.join(u'/')));
     for (const QString& c : chunks) QVERIFY2(c.endsWith(u'\r'), qPrintable(chunks.join(u'/')));
-    setPortDevice(TestPort, QString());
 }
 
 // Lines that arrive while reading is held wait in the terminal: no notification until the hold
 // is released, then one for all of them. readAll() takes what a hold left waiting.
 void TestNrd535::heldLinesArriveInOnePiece() {
-    nrd535sim::Simulator sim;
-    sim.setPaced(true);
-    sim.setBaud(4800);
-    QVERIFY(sim.start());
-    setPortDevice(TestPort, sim.path());
-    Reader r;
-    QVERIFY(r.line.open());
-    r.line.setReceiveThreshold(1);
+    ReaderOnSim rs(true);
+    QVERIFY(rs.open());
+    Reader& r = *rs.r;
+    nrd535sim::Simulator& sim = rs.sim;
     QVERIFY(r.line.holdReading(60000));
     const QByteArray sent("W0000\rN0\rQ0\rM045\r");
     sim.injectGarbage(sent);
@@ -730,7 +757,6 @@ void TestNrd535::heldLinesArriveInOnePiece() {
     r.line.close();
     QVERIFY(!r.line.holding());
     QCOMPARE(r.line.readAll(), QByteArray());
-    setPortDevice(TestPort, QString());
 }
 
 // The update poll goes out as one batch, "W", "N", "Q", "M", and its replies are read at the
