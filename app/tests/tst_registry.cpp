@@ -276,10 +276,33 @@ private slots:
 
     // A key whose name is only a byte-order mark decodes to nothing: refused, as "[]" is, so
     // a saved hive always reads back.
-    void keyNamedOnlyByAMark() {
+    void namesStartingWithAMark_data() {
+        QTest::addColumn<QByteArray>("hive");
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("value");
+        const QByteArray head = "REGEDIT4\r\n[";
+        QTest::newRow("key of one mark") << head + "\xEF\xBB\xBF]\r\n"
+                                         << QStringLiteral("\uFEFF") << QString();
+        QTest::newRow("key of two marks") << head + "\xEF\xBB\xBF\xEF\xBB\xBF]\r\n"
+                                          << QStringLiteral("\uFEFF\uFEFF") << QString();
+        QTest::newRow("key after a mark") << head + "\xEF\xBB\xBFKey]\r\n"
+                                          << QStringLiteral("\uFEFFKey") << QString();
+        QTest::newRow("value names with marks")
+            << head + "Key]\r\n\"\xEF\xBB\xBF\xEF\xBB\xBFV\"=dword:00000001\r\n"
+            << QStringLiteral("Key") << QStringLiteral("\uFEFF\uFEFFV");
+    }
+
+    // A byte-order mark that starts a name is part of the name, so the hive reads back exactly
+    // as it was saved.
+    void namesStartingWithAMark() {
+        QFETCH(QByteArray, hive);
+        QFETCH(QString, key);
+        QFETCH(QString, value);
         QList<Registry::Section> sections;
-        QVERIFY(!Registry::Parse(QByteArray("REGEDIT4\r\n[\xEF\xBB\xBF]\r\n"), sections));
-        QVERIFY(Registry::Parse(QByteArray("REGEDIT4\r\n[\xEF\xBB\xBFKey]\r\n"), sections));
+        QVERIFY(Registry::Parse(hive, sections));
+        QCOMPARE(sections.size(), 1);
+        QCOMPARE(sections[0].key, key);
+        if (!value.isEmpty()) QCOMPARE(sections[0].values.value(0).name, value);
         QList<Registry::Section> again;
         QVERIFY(Registry::Parse(Registry::Format(sections), again));
         QCOMPARE(Registry::Format(again), Registry::Format(sections));

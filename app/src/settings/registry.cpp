@@ -22,6 +22,14 @@ bool validUtf8(const QByteArray& bytes) {
     return !decoder.hasError();
 }
 
+// A key or value name as written: a byte-order mark at its start stays part of it (the usual
+// decoding drops one, and a name would not read back as it was saved).
+QString decodeName(const QByteArray& bytes) {
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless |
+                                                     QStringDecoder::Flag::ConvertInitialBom);
+    return decoder.decode(bytes);
+}
+
 // A quoted REGEDIT4 string starting at s[pos] == '"'. Escapes are \\ and \". Returns the
 // position after the closing quote, or -1.
 qsizetype readQuoted(const QByteArray& s, qsizetype pos, QByteArray& out) {
@@ -101,7 +109,7 @@ bool parseValueLine(const QByteArray& line, Registry::Value& value, bool& remove
     ++pos;
     while (pos < line.size() && (line[pos] == ' ' || line[pos] == '\t')) ++pos;
     QByteArray rest = line.mid(pos);
-    value.name = QString::fromUtf8(name);
+    value.name = decodeName(name);
     if (rest == "-") {
         remove = true;
         return true;
@@ -246,9 +254,7 @@ bool Registry::Parse(const QByteArray& text, QList<Section>& out, QString* error
                 continue;
             }
             if (!validUtf8(key)) return fail(lineNo, "bad key name");
-            // Decoding drops a byte-order mark, which may leave nothing to name the key.
-            QString keyName = QString::fromUtf8(key);
-            if (keyName.isEmpty()) return fail(lineNo, "bad key name");
+            const QString keyName = decodeName(key);
             current = nullptr;
             for (Section& s : sections)
                 if (s.key.compare(keyName, Qt::CaseInsensitive) == 0) current = &s;
