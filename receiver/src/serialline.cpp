@@ -15,8 +15,6 @@
 #include <QTimer>
 #include <QUrl>
 
-#include <algorithm>
-
 #include <termios.h>
 #include <unistd.h>
 
@@ -378,9 +376,7 @@ bool SerialLine::openDevice(const QString& dev) {
 
 void SerialLine::close() {
     m_straggler->stop();
-    m_hold->stop();
-    m_holding = false;
-    m_held.clear();
+    dropHeld();
     if (m_io == m_tcp) {
         m_io = nullptr;
         m_connectTimer->stop();
@@ -542,10 +538,14 @@ void SerialLine::releaseReading() {
 }
 
 void SerialLine::takeWaiting() {
-    // Behind whatever the port had read already (reading its buffer switches its notifier back
-    // on, so the caller sets it again). A terminal hands over one line per read. An error is
-    // left for the port's own reading to find and report.
-    m_held += m_sp->readAll();
+    // Behind whatever the port had read already. Reading the port's buffer switches its
+    // notifier back on, so that happens only when the buffer holds something. A terminal hands
+    // over one line per read. An error is left for the port's own reading to find and report.
+    if (m_sp->bytesAvailable() > 0) {
+        m_held += m_sp->readAll();
+        if (holding())
+            if (QSocketNotifier* n = readNotifier()) n->setEnabled(false);
+    }
     const int fd = int(m_sp->handle());
     char buf[256];
     while (m_held.size() < MaxHeldBytes) {
@@ -553,8 +553,12 @@ void SerialLine::takeWaiting() {
         if (n <= 0) break;
         m_held.append(buf, n);
     }
-    if (holding())
-        if (QSocketNotifier* n = readNotifier()) n->setEnabled(false);
+}
+
+void SerialLine::dropHeld() {
+    m_hold->stop();
+    m_holding = false;
+    m_held.clear();
 }
 
 void SerialLine::notifyIfDue() {
@@ -580,9 +584,7 @@ void SerialLine::onError(int error) {
                   .arg(m_sp->portName());
     m_io = nullptr;
     m_straggler->stop();
-    m_hold->stop();
-    m_holding = false;
-    m_held.clear();
+    dropHeld();
     m_sp->close();
     m_sp->clearError();
     emit lost(m_error);

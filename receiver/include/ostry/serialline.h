@@ -161,6 +161,7 @@ private:
     static constexpr int MaxHeldBytes = 65536;
     QSocketNotifier* readNotifier() const;
     void takeWaiting();
+    void dropHeld();
     QString m_error;
 };
 
