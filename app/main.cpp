@@ -1,12 +1,9 @@
 // kelvane: remote control of the NRD-535 receiver. Parses the command line, opens the settings
 // hive and hands over to the main window, whose Load() does the start-up work.
+#include "net/net_wiring.h"
 #include "settings/registry.h"
-#include "ui/link_wiring.h"
-#include "ui/lists_wiring.h"
 #include "ui/main_window.h"
-#include "ui/memory_wiring.h"
-#include "ui/net_wiring.h"
-#include "ui/noise_wiring.h"
+#include "ui/rooms.h"
 
 #include <nrd535sim/simulator.h>
 #include <ostry/nrd535.h>
@@ -201,11 +198,7 @@ int main(int argc, char** argv) {
     }
 
     Main window(reg);
-    WireLists(window);
-    WireLink(window);
-    WireNet(window, reg, rigctld);
-    WireMemory(window);
-    WireNoise(window);
+    JoinRooms(window).net->ForRun(rigctld);
     if (simulate) window.ForcedPort = SimulatedPort;
     window.PreferredPort = preferredPort;
     if (!window.Load()) return 0;

@@ -7,7 +7,7 @@ include(CMakePackageConfigHelpers)
 # The program's shipped data (import profiles), found relative to the executable once
 # installed and in the source tree when run from the build folder.
 file(RELATIVE_PATH _bin_to_data ${CMAKE_INSTALL_FULL_BINDIR} ${CMAKE_INSTALL_FULL_DATADIR}/kelvane)
-target_compile_definitions(kelvane_base PUBLIC
+target_compile_definitions(kelvane_core PUBLIC
   KELVANE_DATA_FROM_BINDIR="${_bin_to_data}"
   KELVANE_SOURCE_DATADIR="${PROJECT_SOURCE_DIR}/app/data")
 

@@ -74,7 +74,7 @@ class TestLogic : public QObject {
         RecordingPanel panel{rx};
         Freqs freqs;
         Settings settings;
-        Tuner tuner{rx, freqs, settings};
+        Tuner tuner{rx, freqs, TunerSettingsOf(settings)};
         ScanEngine scan{panel, tuner, rx, freqs, settings};
         KeyCommands keys{panel, tuner, scan, rx, freqs, settings};
         Host() {

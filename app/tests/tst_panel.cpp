@@ -4,8 +4,8 @@
 #include "fixture.h"
 #include "input/keys.h"
 #include "memory/memory_table.h"
+#include "memory/ui/memory_wiring.h"
 #include "ui/frequency_digits.h"
-#include "ui/memory_wiring.h"
 
 #include <fennick/freqs.h>
 #include <ostry/nrd535.h>

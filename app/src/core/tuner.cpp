@@ -1,7 +1,5 @@
 #include "core/tuner.h"
 
-#include "settings/settings.h"
-
 #include <fennick/freqs.h>
 #include <ostry/nrd535.h>
 
@@ -15,7 +13,7 @@ constexpr int TuneLineBytes = 10;
 constexpr int BitsPerByte = 10;
 } // namespace
 
-Tuner::Tuner(Nrd535& rx, Freqs& freqs, const Settings& settings, QObject* parent)
+Tuner::Tuner(Nrd535& rx, Freqs& freqs, TunerSettings settings, QObject* parent)
     : QObject(parent), rx_(rx), freqs_(freqs), settings_(settings) {
     lineFree_.setSingleShot(true);
     lineFree_.setTimerType(Qt::PreciseTimer);

@@ -2,13 +2,13 @@
 
 #include <QElapsedTimer>
 #include <QObject>
+#include <QString>
 #include <QTimer>
 #include <array>
 #include <cstddef>
 
 class Nrd535;
 class Freqs;
-class Settings;
 
 // Sends frequencies to the receiver and keeps track of what it was told.
 //
@@ -20,10 +20,23 @@ class Settings;
 //
 // It also keeps the record of the band last entered, so that band defaults go out once per new
 // band, whoever tuned into it.
+// What the tuner reads of the settings, live: the line speed, the band plan's automatic mode
+// and filter, the Aux filter.
+struct TunerSettings {
+    const QString& COM_Speed;
+    const bool& BND_AutoMD;
+    const bool& BND_AutoFT;
+    const bool& FLT_Aux;
+};
+// The tuner's part of the program's settings (core/ does not see settings/).
+template <class AllSettings> TunerSettings TunerSettingsOf(const AllSettings& s) {
+    return {s.COM_Speed, s.BND_AutoMD, s.BND_AutoFT, s.FLT_Aux};
+}
+
 class Tuner : public QObject {
     Q_OBJECT
 public:
-    Tuner(Nrd535& rx, Freqs& freqs, const Settings& settings, QObject* parent = nullptr);
+    Tuner(Nrd535& rx, Freqs& freqs, TunerSettings settings, QObject* parent = nullptr);
 
     // Sends hz (truncated to whole hertz) now, or as soon as the line is free.
     void Send(double hz);
@@ -56,7 +69,7 @@ private:
 
     Nrd535& rx_;
     Freqs& freqs_;
-    const Settings& settings_;
+    TunerSettings settings_;
     QElapsedTimer lastSend_;
     QTimer lineFree_;
     double pending_ = -1;

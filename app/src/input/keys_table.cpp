@@ -1,5 +1,7 @@
 #include "input/keys_table.h"
 
+#include "core/scan_state.h"
+
 #include <array>
 #include <cstring>
 
@@ -26,16 +28,16 @@ constexpr std::array commandRows{
     CommandRow{'N', '2', CommandKind::NoiseBlanker, 2, true, "noise blanker 2"},
     CommandRow{'N', 'C', CommandKind::NoiseWindow, 0, true, "show the noise-floor window"},
     CommandRow{'N', 'V', CommandKind::NoiseMeasure, 0, true, "measure the noise floor"},
-    CommandRow{'S', '1', CommandKind::Scan, 0, true, "range scan: the \"SCN_Range\" block around the frequency"},
-    CommandRow{'S', 'R', CommandKind::Scan, 1, true, "mark scan: between the [ and ] marks"},
-    CommandRow{'S', 'B', CommandKind::Scan, 2, true, "band scan: the current band of the band plan"},
-    CommandRow{'S', 'K', CommandKind::Scan, 3, true, "known stations of the selected lists"},
-    CommandRow{'S', 'D', CommandKind::Scan, 4, true, "database records: ask the linked database for each next record"},
-    CommandRow{'S', 'C', CommandKind::Scan, 5, true, "channel memories"},
-    CommandRow{'S', '*', CommandKind::Scan, 6, true, "quick memories"},
-    CommandRow{'S', 'P', CommandKind::Scan, 7, true, "scratch pad"},
-    CommandRow{'S', 'N', CommandKind::Scan, 8, true, "scan file, continuing"},
-    CommandRow{'S', 'F', CommandKind::ScanNewFile, 8, true, "choose a new scan file"},
+    CommandRow{'S', '1', CommandKind::Scan, int(ScanCode::Range), true, "range scan: the \"SCN_Range\" block around the frequency"},
+    CommandRow{'S', 'R', CommandKind::Scan, int(ScanCode::Marks), true, "mark scan: between the [ and ] marks"},
+    CommandRow{'S', 'B', CommandKind::Scan, int(ScanCode::Band), true, "band scan: the current band of the band plan"},
+    CommandRow{'S', 'K', CommandKind::Scan, int(ScanCode::Known), true, "known stations of the selected lists"},
+    CommandRow{'S', 'D', CommandKind::Scan, int(ScanCode::Database), true, "database records: ask the linked database for each next record"},
+    CommandRow{'S', 'C', CommandKind::Scan, int(ScanCode::Channels), true, "channel memories"},
+    CommandRow{'S', '*', CommandKind::Scan, int(ScanCode::QuickMemory), true, "quick memories"},
+    CommandRow{'S', 'P', CommandKind::Scan, int(ScanCode::Pad), true, "scratch pad"},
+    CommandRow{'S', 'N', CommandKind::Scan, int(ScanCode::File), true, "scan file, continuing"},
+    CommandRow{'S', 'F', CommandKind::ScanNewFile, int(ScanCode::File), true, "choose a new scan file"},
 };
 
 constexpr std::array singleKeyRows{

@@ -1,8 +1,8 @@
 #include "lists/list_reader.h"
 
-#include "core/records.h"
 #include "lists/apply_record.h"
 #include "lists/list_line.h"
+#include "settings/records.h"
 #include "settings/settings.h"
 
 #include <QFile>

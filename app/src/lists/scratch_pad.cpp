@@ -2,10 +2,10 @@
 
 #include "core/panel.h"
 #include "core/record_text.h"
-#include "core/records.h"
 #include "core/units.h"
 #include "lists/apply_record.h"
 #include "lists/list_text.h"
+#include "settings/records.h"
 #include "settings/settings.h"
 
 #include <QFile>

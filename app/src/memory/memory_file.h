@@ -1,7 +1,7 @@
 #pragma once
 
 #include "core/record_text.h"
-#include "core/records.h"
+#include "settings/records.h"
 
 #include <QChar>
 #include <QString>

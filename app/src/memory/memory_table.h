@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/records.h"
+#include "settings/records.h"
 
 #include <QObject>
 #include <QString>

@@ -13,22 +13,6 @@
 #include <cmath>
 #include <span>
 
-namespace {
-
-// "SCN_Mode" values and the scans they start.
-struct ModeRow {
-    int mode;
-    ScanState state;
-};
-constexpr ModeRow ScanModes[] = {
-    {0, ScanState::Range},       {1, ScanState::Marks},    {2, ScanState::Band},
-    {3, ScanState::Known},       {4, ScanState::Database}, {5, ScanState::Channels},
-    {6, ScanState::QuickMemory}, {7, ScanState::Pad},      {8, ScanState::File},
-    {255, ScanState::Stepping},
-};
-
-} // namespace
-
 ScanEngine::ScanEngine(PanelHost& panel, Tuner& tuner, Nrd535& rx, Freqs& freqs, Settings& settings)
     : panel_(panel), tuner_(tuner), rx_(rx), freqs_(freqs), settings_(settings) {}
 
@@ -55,28 +39,26 @@ void ScanEngine::StartScan() {
         panel_.WarnBeep();
         return;
     }
-    const auto row =
-        std::find_if(std::begin(ScanModes), std::end(ScanModes),
-                     [this](const ModeRow& r) { return r.mode == settings_.SCN_Mode; });
-    if (row == std::end(ScanModes)) return;
-    switch (row->state) {
+    const ScanState chosen = ScanOfCode(settings_.SCN_Mode);
+    if (chosen == ScanState::Idle) return;
+    switch (chosen) {
     case ScanState::Range:
     case ScanState::Marks:
     case ScanState::Band:
     case ScanState::Known:
-        begin(row->state, true, true);
+        begin(chosen, true, true);
         break;
     case ScanState::Stepping:
-        begin(row->state, false, true);
+        begin(chosen, false, true);
         break;
     default: {
         // A list scan: its records carry their own settings, so band defaults stay off.
-        const auto source = sources_.find(row->state);
+        const auto source = sources_.find(chosen);
         if (source == sources_.end() || !source->second->Begin()) {
             panel_.WarnBeep();
             return;
         }
-        begin(row->state, true, false);
+        begin(chosen, true, false);
         break;
     }
     }
@@ -94,7 +76,7 @@ void ScanEngine::StartStepping(bool up) {
     }
     stepUp_ = up;
     // The Scan button repeats the stepping scan.
-    settings_.SCN_Mode = 255;
+    settings_.SCN_Mode = int(ScanCode::Stepping);
     begin(ScanState::Stepping, false, true);
 }
 

@@ -9,7 +9,9 @@
 #include "ui/comopt.h"
 #include "ui/frequency_digits.h"
 #include "ui/minihelp.h"
+#include "ui/opts.h"
 #include "ui/panel_colours.h"
+#include "ui/port_devices.h"
 
 #include <fennick/freqs.h>
 #include <halvard/meter.h>
@@ -128,7 +130,7 @@ Main::Main(Registry& reg, QWidget* parent)
                        .arg(KELVANE_VERSION_MINOR)
                        .arg(KELVANE_VERSION_PATCH);
     setWindowTitle(ProgramTitle);
-    tuner_ = std::make_unique<Tuner>(*rx_, *freqs_, settings);
+    tuner_ = std::make_unique<Tuner>(*rx_, *freqs_, TunerSettingsOf(settings));
     scan_ = std::make_unique<ScanEngine>(*this, *tuner_, *rx_, *freqs_, settings);
     keys_ = std::make_unique<KeyCommands>(*this, *tuner_, *scan_, *rx_, *freqs_, settings);
     buildPanel();
@@ -353,15 +355,9 @@ void Main::wirePanel() {
     connect(DIMInf, &PanelLabel::clicked, this, [this] {
         if (LastButton != Qt::RightButton) FocusPanel();
     });
-    // The port is the part of the options that matters most; it is otherwise only asked for
-    // when none is configured.
-    Options->setToolTip(QStringLiteral("Serial port"));
     connect(Options, &QPushButton::clicked, this, [this] {
         if (LastButton != Qt::LeftButton && LastButton != Qt::NoButton) return;
-        if (OnOptions)
-            OnOptions();
-        else
-            ChangePort();
+        OpenOptions(1, QString());
     });
     connect(Scan, &QPushButton::clicked, this, [this] {
         if (LastButton == Qt::LeftButton || LastButton == Qt::NoButton) scan_->StartScan();
@@ -385,7 +381,9 @@ void Main::wirePanel() {
 // ---- start-up and shutdown -----------------------------------------------------------------
 
 bool Main::Load() {
-    // Settings first: everything below depends on them.
+    // The devices chosen in the port dialog of an earlier run, then the settings: everything
+    // below depends on them.
+    RestorePortDevices(reg_);
     settings.Read(reg_);
     // The key-help position is written at shutdown; read it too, so that a run which never
     // opens that window keeps the stored place instead of writing the default over it.
@@ -472,6 +470,7 @@ void Main::Unload() {
     if (unloaded_ || !loaded_) return;
     unloaded_ = true;
     emit stopping();
+    KeepPortDevices(reg_);
     meter_->Start(false);
     SetTimerRunning(false);
     QCoreApplication::processEvents();
@@ -489,6 +488,68 @@ void Main::Unload() {
         settings.RNG_Default = freqs_->Region();
         settings.Write(reg_);
     }
+}
+
+// ---- where the rooms join --------------------------------------------------------------------
+
+KeyFeatures& Main::keyFeatures() {
+    return keys_->Features;
+}
+
+void Main::WhenStarted(QObject* context, std::function<void()> run) {
+    connect(this, &Main::started, context, std::move(run));
+}
+
+void Main::WhenStopping(QObject* context, std::function<void()> run) {
+    connect(this, &Main::stopping, context, std::move(run));
+}
+
+void Main::OnClicked(Button button, QObject* context, std::function<void()> run) {
+    QPushButton* b = button == Button::Store ? Store : Search;
+    connect(b, &QPushButton::clicked, context, [this, run = std::move(run)] {
+        if (LastButton == Qt::LeftButton || LastButton == Qt::NoButton) run();
+    });
+}
+
+void Main::PaintSMeter(const QColor& colour) {
+    PaintBackground(SM, colour);
+}
+
+int Main::CaptionTextWidth(const QString& text) const {
+    return FCom->fontMetrics().horizontalAdvance(text);
+}
+
+bool Main::OpenOptions(int tab, const QString& profile) {
+    const int port = settings.COM_Port;
+    const QString speed = settings.COM_Speed;
+    Opts opts(settings, this);
+    opts.Sound(meter());
+    opts.Tabs(tab);
+    opts.Profil(profile);
+    opts.DbLinked(state_.DbLinked);
+    QString serverAt;
+    const bool serverOn = serverOption_.kept && serverOption_.kept(&serverAt);
+    opts.Rigctld(serverOn, serverAt);
+    opts.SetBeep([this] { WarnBeep(); });
+    opts.SetOpenPortDialog([this] {
+        PortDialogRequested = true;
+        runPortDialog();
+    });
+    if (ShowOptions) {
+        opts.Activate();
+        ShowOptions(opts);
+    } else {
+        opts.exec();
+    }
+    ApplyPortChange(port, speed);
+    ShowAutoFlags();
+    if (!opts.Cancelled() && serverOption_.apply &&
+        (opts.RigctldOn() != serverOn || opts.RigctldAt() != serverAt)) {
+        QString error;
+        if (!serverOption_.apply(opts.RigctldOn(), opts.RigctldAt(), &error))
+            QMessageBox::warning(this, ProgramTitle, error);
+    }
+    return !opts.Cancelled();
 }
 
 void Main::closeEvent(QCloseEvent* event) {
@@ -749,7 +810,7 @@ void Main::TuneTo(double frequency, bool setReceiver, bool lookBand, bool lookNo
             tuner_->ApplyBandDefaults();
         }
         tuner_->Send(frequency);
-        if (lookNotes && OnLookNotes) OnLookNotes(frequency);
+        if (lookNotes && onLookNotes_) onLookNotes_(frequency);
     }
     ShowDigits(frequency);
     if (setReceiver || !state_.RemoteHeld) ClearChannelLabels();
@@ -876,7 +937,7 @@ void Main::ShowSMeter(int value) {
 
 void Main::SMeterReport(int value) {
     if (IsSMeterProcedure(state_.Scan)) {
-        if (OnSMeterProcedure) OnSMeterProcedure(value);
+        if (onSMeterProcedure_) onSMeterProcedure_(value);
         return;
     }
     SMeter.Add(value, settings.SMT_Sql);
@@ -1100,8 +1161,8 @@ void Main::SQ_Click() {
 
 void Main::SM_Click() {
     if (!clickAllowed(false) || !state_.Connected) return;
-    if (OnSMeterClick)
-        OnSMeterClick(LastShift & Qt::ShiftModifier);
+    if (onSMeterClick_)
+        onSMeterClick_(LastShift & Qt::ShiftModifier);
     else
         WarnBeep();
 }

@@ -3,6 +3,7 @@
 #include "core/panel.h"
 #include "core/panel_state.h"
 #include "core/smeter_stats.h"
+#include "input/room_host.h"
 #include "settings/settings.h"
 
 #include <QBasicTimer>
@@ -26,6 +27,7 @@ class Tuner;
 class MiniHelp;
 class FrequencyDigits;
 class QMessageBox;
+class Opts;
 class QStackedLayout;
 
 // A label that reports presses and clicks like a button, so panel labels follow the same
@@ -69,7 +71,7 @@ protected:
 // The main window: owns the receiver, the band plan, the tuner, the scan engine and the key
 // commands, lays out the receiver panel and paints it from the program state. The decisions
 // live in those objects; the window forwards events to them and renders what they decide.
-class Main : public QWidget, public PanelHost {
+class Main : public QWidget, public PanelHost, public RoomHost {
     Q_OBJECT
 public:
     // The window reads and writes its settings through reg, which must outlive it. The
@@ -98,23 +100,45 @@ public:
 
     Settings settings;
 
-    // Where the feature rooms join the window. Each is optional: without it the action is
-    // refused with the beep (or, for the options, the port dialog shows).
-    std::function<void(bool shift)> OnSMeterClick;  // plain: noise window; Shift: survey
-    std::function<void(int raw)> OnSMeterProcedure; // readings while an S-meter procedure runs
-    std::function<void(double hz)> OnLookNotes;     // a tuned frequency to find in pad and log
-    std::function<void()> OnOptions;                // the Options button
+    // How the options dialog is shown; the default runs it modally. Tests replace it to answer
+    // the dialog without a nested event loop (it is filled first).
+    std::function<void(Opts&)> ShowOptions;
 
     // The S-meter statistics of the readings while no S-meter procedure runs.
     SMeterStats SMeter;
 
-    Nrd535& receiver() const { return *rx_; }
-    Freqs& freqs() const { return *freqs_; }
-    Meter* meter() const { return meter_; }
-    Tuner& tuner() const { return *tuner_; }
-    ScanEngine& scan() const { return *scan_; }
+    Nrd535& receiver() const override { return *rx_; }
+    Freqs& freqs() const override { return *freqs_; }
+    Meter* meter() const override { return meter_; }
+    Tuner& tuner() const override { return *tuner_; }
+    ScanEngine& scan() const override { return *scan_; }
     KeyCommands& keys() const { return *keys_; }
-    Registry& registry() const { return reg_; }
+    Registry& registry() const override { return reg_; }
+
+    // ---- Where the rooms join --------------------------------------------------------------
+    PanelHost& panel() override { return *this; }
+    QWidget& window() override { return *this; }
+    Settings& config() override { return settings; }
+    KeyFeatures& keyFeatures() override;
+    SMeterStats& sMeterStats() override { return SMeter; }
+    void WhenStarted(QObject* context, std::function<void()> run) override;
+    void WhenStopping(QObject* context, std::function<void()> run) override;
+    bool Minimized() const override { return isMinimized(); }
+    QString Title() const override { return windowTitle(); }
+    void OnClicked(Button button, QObject* context, std::function<void()> run) override;
+    void PaintSMeter(const QColor& colour) override;
+    int CaptionTextWidth(const QString& text) const override;
+    void SetSMeterClick(std::function<void(bool shift)> run) override {
+        onSMeterClick_ = std::move(run);
+    }
+    void SetSMeterProcedure(std::function<void(int raw)> run) override {
+        onSMeterProcedure_ = std::move(run);
+    }
+    void SetLookNotes(std::function<void(double hz)> run) override {
+        onLookNotes_ = std::move(run);
+    }
+    bool OpenOptions(int tab, const QString& profile) override;
+    void AddServerOption(ServerOption option) override { serverOption_ = std::move(option); }
     FrequencyDigits& digits() const { return *digits_; }
     MiniHelp& Help();
     // "Kelvan x.y.z - Receiver Module [NRD535D]".
@@ -152,7 +176,7 @@ public:
     void ShowHelp() override;
     void FocusPanel() override;
 
-    void SetDbLinked(bool linked);
+    void SetDbLinked(bool linked) override;
     void ShowAttenuator(int code, bool apply);
     void ShowSquelch(int value);
     void ShowSMeter(int value);
@@ -292,4 +316,9 @@ private:
     int silenceGrace_ = 0;
     bool loaded_ = false;
     bool unloaded_ = false;
+    // The rooms' joins; each is optional (without it the action is refused with the beep).
+    std::function<void(bool shift)> onSMeterClick_;
+    std::function<void(int raw)> onSMeterProcedure_;
+    std::function<void(double hz)> onLookNotes_;
+    ServerOption serverOption_;
 };

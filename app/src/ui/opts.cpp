@@ -1,5 +1,6 @@
 #include "ui/opts.h"
 
+#include "core/scan_state.h"
 #include "lists/import_profile.h"
 #include "settings/settings.h"
 
@@ -201,7 +202,7 @@ QWidget* Opts::scanPage() {
         ScanPrm[size_t(i)] = b;
     }
     connect(modeGroup, &QButtonGroup::idClicked, this, [this](int i) {
-        settings_.SCN_Mode = i > 8 ? 0 : i;
+        settings_.SCN_Mode = i > LastChosenScan ? FirstChosenScan : i;
         ScanPrm[size_t(settings_.SCN_Mode)]->setChecked(true);
     });
 
@@ -404,13 +405,13 @@ void Opts::Activate() {
     BndMod->setChecked(settings_.BND_AutoMD);
     BndFlt->setChecked(settings_.BND_AutoFT);
     ComPrt->setEnabled(bool(openPortDialog_));
-    // The stepping scan (255) has no button: none is selected then.
+    // The stepping scan has no button: none is selected then.
     scanGroup_->setExclusive(false);
     for (QRadioButton* b : ScanPrm) b->setChecked(false);
-    if (settings_.SCN_Mode >= 0 && settings_.SCN_Mode <= 8)
+    if (settings_.SCN_Mode >= FirstChosenScan && settings_.SCN_Mode <= LastChosenScan)
         ScanPrm[size_t(settings_.SCN_Mode)]->setChecked(true);
     scanGroup_->setExclusive(true);
-    ScanPrm[4]->setEnabled(dbLinked_);
+    ScanPrm[size_t(ScanCode::Database)]->setEnabled(dbLinked_);
     BndStp->setChecked(settings_.BND_AutoST);
     ScanStp->setEnabled(!settings_.BND_AutoST);
     ScanStp->setText(QString::number(settings_.SCN_Step));

@@ -1,12 +1,8 @@
 #include "fixture.h"
 
 #include "core/tuner.h"
+#include "lists/ui/lists_wiring.h"
 #include "ui/frequency_digits.h"
-#include "ui/link_wiring.h"
-#include "ui/lists_wiring.h"
-#include "ui/memory_wiring.h"
-#include "ui/net_wiring.h"
-#include "ui/noise_wiring.h"
 #include "ui/opts.h"
 
 #include <ostry/nrd535.h>
@@ -74,17 +70,13 @@ bool KelvaneFixture::startMain() {
     main = std::make_unique<Main>(*reg);
     // The lists room's dialogs answered without a nested loop: no list file chosen, the
     // identification left as it opens, and the options closed through Serial and OK.
-    ListsRoom* lists = WireLists(*main);
-    lists->Files().SetChooseFile([] { return QString(); });
-    lists->Pad().SetDescribe([] { return std::optional<QString>(QStringLiteral("Voice")); });
-    lists->ShowOptions = [](Opts& o) {
+    rooms = JoinRooms(*main);
+    rooms.lists->Files().SetChooseFile([] { return QString(); });
+    rooms.lists->Pad().SetDescribe([] { return std::optional<QString>(QStringLiteral("Voice")); });
+    main->ShowOptions = [](Opts& o) {
         o.ComPrt->click();
         o.cmdOK->click();
     };
-    WireLink(*main);
-    WireNet(*main, *reg);
-    WireMemory(*main);
-    WireNoise(*main);
     main->receiver().setMessageDisplay([this](const QString& text) { messages << text; });
     main->ShowPortDialog = [this](Main& m) {
         ++portDialogShown;

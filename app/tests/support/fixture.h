@@ -7,6 +7,7 @@
 
 #include "settings/registry.h"
 #include "ui/main_window.h"
+#include "ui/rooms.h"
 
 #include <nrd535sim/simulator.h>
 
@@ -78,6 +79,8 @@ public:
     nrd535sim::Simulator sim;
     std::unique_ptr<Registry> reg;
     std::unique_ptr<Main> main;
+    // The rooms joined to main (the program's list of rooms).
+    Rooms rooms;
     // Messages the driver would have shown in message boxes.
     QStringList messages;
     // How often the start-up showed the port dialog.

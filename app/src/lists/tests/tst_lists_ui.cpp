@@ -1,7 +1,7 @@
 // The identification dialog and the options dialog, driven as the operator would.
 
+#include "lists/ui/info.h"
 #include "settings/settings.h"
-#include "ui/info.h"
 #include "ui/opts.h"
 
 #include <halvard/meter.h>

@@ -2,9 +2,9 @@
 // "SP", "SF"/"SN", "<" and ">", with the dialogs answered by the test.
 
 #include "lists/import_profile.h"
+#include "lists/ui/lists_wiring.h"
 #include "scan/scan_engine.h"
 #include "tst_keys_support.h"
-#include "ui/lists_wiring.h"
 
 #include <QFile>
 

@@ -1,11 +1,11 @@
 // The memory grid and quick-filter windows on the offscreen platform, against the simulated
 // receiver: cell edits through the model, keys and row changes through the window.
 
+#include "memory/ui/memory_models.h"
+#include "memory/ui/rxflt.h"
+#include "memory/ui/rxkwn.h"
+#include "memory/ui/rxmem.h"
 #include "memory_rig.h"
-#include "ui/memory_models.h"
-#include "ui/rxflt.h"
-#include "ui/rxkwn.h"
-#include "ui/rxmem.h"
 
 #include <QApplication>
 #include <QCheckBox>

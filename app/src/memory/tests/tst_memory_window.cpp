@@ -2,9 +2,9 @@
 // the start and end of the program, against the simulated receiver.
 
 #include "memory/memory_table.h"
+#include "memory/ui/memory_dialogs.h"
+#include "memory/ui/memory_wiring.h"
 #include "tst_keys_support.h"
-#include "ui/memory_dialogs.h"
-#include "ui/memory_wiring.h"
 
 #include <QFile>
 

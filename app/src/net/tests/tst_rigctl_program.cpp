@@ -2,9 +2,8 @@
 // writes through the window's own panel procedures and refused by its state.
 
 #include "fixture.h"
+#include "net/net_wiring.h"
 #include "net/rigctl_server.h"
-#include "ui/lists_wiring.h"
-#include "ui/net_wiring.h"
 #include "ui/opts.h"
 
 #include "core/tuner.h"
@@ -103,12 +102,11 @@ void TestRigctlProgram::optionsDialogTurnsItOnAndOff() {
     KelvaneFixture f;
     QVERIFY(f.ok());
     auto* server = f.main->findChild<RigctlServer*>();
-    auto* lists = f.main->findChild<ListsRoom*>();
-    QVERIFY(server && lists);
+    QVERIFY(server);
     const QString at = QStringLiteral("127.0.0.1:%1").arg(nrd535sim::SerialServer::freePort());
     bool shownOn = true;
     const auto answer = [&](bool on, bool ok) {
-        lists->ShowOptions = [&, on, ok](Opts& o) {
+        f.main->ShowOptions = [&, on, ok](Opts& o) {
             shownOn = o.NetRig->isChecked();
             o.NetRig->setChecked(on);
             o.NetRigAt->setText(at);
@@ -116,15 +114,15 @@ void TestRigctlProgram::optionsDialogTurnsItOnAndOff() {
         };
     };
     answer(true, false);
-    lists->Options(1, QString());
+    f.main->OpenOptions(1, QString());
     QVERIFY(!shownOn);
     QVERIFY(!server->isListening());
     answer(true, true);
-    lists->Options(1, QString());
+    f.main->OpenOptions(1, QString());
     QVERIFY(server->isListening());
     QCOMPARE(QStringLiteral("127.0.0.1:%1").arg(server->serverPort()), at);
     answer(false, true);
-    lists->Options(1, QString());
+    f.main->OpenOptions(1, QString());
     QVERIFY(shownOn);
     QVERIFY(!server->isListening());
 }

@@ -6,9 +6,9 @@
 
 #include "core/tuner.h"
 #include "noise/smeter_procedures.h"
-#include "ui/noise_wiring.h"
+#include "noise/ui/noise_wiring.h"
+#include "noise/ui/rx_noise.h"
 #include "ui/panel_colours.h"
-#include "ui/rx_noise.h"
 
 #include <ostry/nrd535.h>
 

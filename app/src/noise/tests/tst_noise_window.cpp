@@ -1,8 +1,8 @@
 // The noise-floor window: paging through the file, Esc, and what the bar graph paints.
 
 #include "noise/noise_file.h"
+#include "noise/ui/rx_noise.h"
 #include "settings/settings.h"
-#include "ui/rx_noise.h"
 
 #include <QImage>
 #include <QTemporaryDir>

@@ -6,9 +6,9 @@
 #include "driver_panel.h"
 #include "noise/noise_file.h"
 #include "noise/smeter_procedures.h"
+#include "noise/ui/rx_noise.h"
 #include "settings/settings.h"
 #include "simulated_port.h"
-#include "ui/rx_noise.h"
 #include "update_polls.h"
 
 #include <nrd535sim/simulator.h>

@@ -1,10 +1,10 @@
-#include "ui/rxmem.h"
+#include "memory/ui/rxmem.h"
 
 #include "core/panel.h"
 #include "memory/memory_commands.h"
 #include "memory/memory_table.h"
+#include "memory/ui/memory_models.h"
 #include "settings/settings.h"
-#include "ui/memory_models.h"
 
 #include <ostry/nrd535.h>
 

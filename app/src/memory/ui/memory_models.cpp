@@ -1,4 +1,4 @@
-#include "ui/memory_models.h"
+#include "memory/ui/memory_models.h"
 
 #include "memory/grid_rules.h"
 #include "memory/memory_file.h"

@@ -5,16 +5,18 @@
 #include <QObject>
 #include <QPointer>
 
-class Main;
+class RoomHost;
 class RxNoise;
 class SMeterProcedures;
 
 // The noise room in the window: the survey held by the program, the survey and search
-// procedures, and the noise-floor window. Parented to the Main.
+// procedures, and the noise-floor window; the S-meter label and its keys, Page Up and Page
+// Down, Esc during a survey or search, the S-meter readings while they run, and the start-up
+// read of the last survey. A child of the window.
 class NoiseRoom : public QObject {
     Q_OBJECT
 public:
-    explicit NoiseRoom(Main& main);
+    explicit NoiseRoom(RoomHost& host);
 
     NoiseSurvey Survey;
     SMeterProcedures& Procedures() const { return *m_proc; }
@@ -23,12 +25,7 @@ public:
     RxNoise* Window() const;
 
 private:
-    Main& m_main;
+    RoomHost& m_host;
     SMeterProcedures* m_proc = nullptr;
     QPointer<RxNoise> m_window;
 };
-
-// Creates the noise room and joins it to the window: the S-meter label and its keys, Page Up
-// and Page Down, Esc during a survey or search, the S-meter readings while they run, and the
-// start-up read of the last survey.
-NoiseRoom* WireNoise(Main& main);

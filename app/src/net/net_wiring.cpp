@@ -1,21 +1,15 @@
-#include "ui/net_wiring.h"
+#include "net/net_wiring.h"
 
+#include "input/room_host.h"
 #include "net/rigctl_server.h"
 #include "settings/registry.h"
-#include "ui/main_window.h"
-
-#include <ostry/serialline.h>
 
 #include <QMessageBox>
+#include <QWidget>
 
 namespace {
 const QString OnValue = QStringLiteral("NET_Rigctld");
 const QString AtValue = QStringLiteral("NET_RigctldAt");
-// The device or serial-server address chosen in the port dialog for port n, kept across runs.
-QString deviceValue(int n) {
-    return QStringLiteral("COM_Device%1").arg(n);
-}
-constexpr int FirstPort = 1, LastPort = 8;
 
 QString appKey() {
     return QString::fromLatin1(Registry::AppKeyName);
@@ -50,54 +44,44 @@ QString RigctldOptionHelp() {
                           "                      ADDRESS:PORT, 127.0.0.1:4532 by default");
 }
 
-// Ports mapped in the port dialog are mapped so again, unless this run maps them itself
-// (--port); what the dialog confirms during the run is kept at its end.
-void KeepPortDevices(Main& main, Registry& reg) {
-    for (int n = FirstPort; n <= LastPort; ++n) {
-        const QString saved = reg.RegGet(appKey(), QString(), deviceValue(n), QString()).toString();
-        const bool givenForRun = ostry::portDevice(n) != ostry::defaultPortDevice(n);
-        if (!saved.isEmpty() && !givenForRun) ostry::setPortDevice(n, saved);
-    }
-    QObject::connect(&main, &Main::stopping, &main, [&reg] {
-        for (int n = FirstPort; n <= LastPort; ++n) {
-            if (!ostry::portDeviceChosen(n)) continue;
-            const QString now = ostry::portDevice(n);
-            reg.RegSave(appKey(), QString(), deviceValue(n),
-                        now == ostry::defaultPortDevice(n) ? QString() : now);
-        }
-    });
+NetRoom::NetRoom(RoomHost& host)
+    : QObject(&host.window()), host_(host),
+      server_(new RigctlServer(host.receiver(), host.panel(), &host.window())) {
+    host.WhenStarted(this, [this] { start(); });
+    host.WhenStopping(server_, [this] { server_->close(); });
+    host.AddServerOption({[this](QString* at) { return RigctldSetting(host_.registry(), at); },
+                          [this](bool on, const QString& at, QString* error) {
+                              return ApplyRigctld(host_, host_.registry(), on, at, error);
+                          }});
 }
 
-RigctlServer* WireNet(Main& main, Registry& reg, const RigctldChoice& choice) {
-    KeepPortDevices(main, reg);
-    auto* server = new RigctlServer(main.receiver(), main, &main);
+void NetRoom::start() {
+    Registry& reg = host_.registry();
     const bool on =
-        choice.given || reg.RegGet(appKey(), QString(), OnValue, QVariant(int(0))).toInt() == 1;
-    if (!on) return server;
-    const QString at = choice.given
-                           ? choice.value
+        choice_.given || reg.RegGet(appKey(), QString(), OnValue, QVariant(int(0))).toInt() == 1;
+    if (!on) return;
+    const QString at = choice_.given
+                           ? choice_.value
                            : reg.RegGet(appKey(), QString(), AtValue, QString()).toString();
-    QObject::connect(&main, &Main::started, server, [server, at, &main] {
+    {
         QHostAddress address;
         quint16 port = 0;
         QString error;
         if (parseRigctldOption(at, &address, &port, &error) &&
-            server->listen(address, port, &error))
+            server_->listen(address, port, &error))
             return;
         // Not fatal: the program works on without it.
         qWarning("%s", qUtf8Printable(error));
-        auto* box = new QMessageBox(QMessageBox::Warning, main.windowTitle(), error,
-                                    QMessageBox::Ok, &main);
+        auto* box = new QMessageBox(QMessageBox::Warning, host_.Title(), error, QMessageBox::Ok,
+                                    &host_.window());
         box->setAttribute(Qt::WA_DeleteOnClose);
         box->setWindowModality(Qt::NonModal);
         box->show();
-    });
-    QObject::connect(&main, &Main::stopping, server, &RigctlServer::close);
-    return server;
+    }
 }
 
-bool ApplyRigctld(Main& main, Registry& reg, bool on, const QString& at, QString* error) {
-    auto* server = main.findChild<RigctlServer*>();
+bool ApplyRigctld(RoomHost& host, Registry& reg, bool on, const QString& at, QString* error) {
+    auto* server = host.window().findChild<RigctlServer*>();
     if (!server) {
         if (error) *error = QStringLiteral("The rig-control server is not part of this window");
         return false;

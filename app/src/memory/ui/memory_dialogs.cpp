@@ -1,12 +1,12 @@
-#include "ui/memory_dialogs.h"
+#include "memory/ui/memory_dialogs.h"
 
 #include "memory/memory_commands.h"
 #include "memory/memory_file.h"
 #include "memory/memory_scan.h"
+#include "memory/ui/rxflt.h"
+#include "memory/ui/rxkwn.h"
+#include "memory/ui/rxmem.h"
 #include "settings/settings.h"
-#include "ui/rxflt.h"
-#include "ui/rxkwn.h"
-#include "ui/rxmem.h"
 
 #include <QDir>
 #include <QFileDialog>

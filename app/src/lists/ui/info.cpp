@@ -1,4 +1,4 @@
-#include "ui/info.h"
+#include "lists/ui/info.h"
 
 #include <QComboBox>
 #include <QGridLayout>

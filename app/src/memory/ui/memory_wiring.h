@@ -4,19 +4,21 @@
 #include <memory>
 
 class ChannelTable;
-class Main;
+class RoomHost;
 class MemoryCommands;
 class MemoryDialogs;
 class MemoryScan;
 class QuickFilterTable;
 class QuickMemory;
 
-// The memory room inside the main window: the tables, the commands with their windows and the
-// two memory scans, owned by the window (a child object found with Main::findChild).
+// The memory room inside the window: the tables, the commands with their windows and the two
+// memory scans; the "F", "*", "C" and "K" commands, the receiver's channel reports,
+// "default.mem" and the quick memories and filters at start, the save question and the quick
+// memories at the end. A child of the window.
 class MemoryRoom : public QObject {
     Q_OBJECT
 public:
-    explicit MemoryRoom(Main& main);
+    explicit MemoryRoom(RoomHost& host);
     ~MemoryRoom() override;
 
     ChannelTable& Channels() const { return *channels_; }
@@ -36,8 +38,3 @@ private:
     std::unique_ptr<MemoryScan> quickScan_;
     std::unique_ptr<MemoryScan> channelScan_;
 };
-
-// Builds the memory room into the window: the "F", "*", "C" and "K" commands, the quick-memory
-// and channel scans, the receiver's channel reports, "default.mem" and the quick memories and
-// filters at start, the save question and the quick memories at the end.
-MemoryRoom& WireMemory(Main& main);

@@ -1,9 +1,9 @@
-#include "ui/rxflt.h"
+#include "memory/ui/rxflt.h"
 
 #include "core/panel.h"
 #include "memory/quick_filters.h"
+#include "memory/ui/memory_models.h"
 #include "settings/settings.h"
-#include "ui/memory_models.h"
 
 #include <ostry/nrd535.h>
 

@@ -1,66 +1,68 @@
-#include "ui/noise_wiring.h"
+#include "noise/ui/noise_wiring.h"
 
+#include "core/smeter_stats.h"
 #include "core/tuner.h"
 #include "input/keys.h"
+#include "input/room_host.h"
 #include "noise/smeter_procedures.h"
-#include "ui/main_window.h"
-#include "ui/panel_colours.h"
-#include "ui/rx_noise.h"
+#include "noise/ui/rx_noise.h"
+#include "settings/settings.h"
+
+#include <QWidget>
 
 #include <fennick/freqs.h>
 
-NoiseRoom::NoiseRoom(Main& main) : QObject(&main), m_main(main) {
+NoiseRoom::NoiseRoom(RoomHost& host) : QObject(&host.window()), m_host(host) {
     m_proc = new SMeterProcedures(
-        main, main.receiver(), main.settings, Survey,
-        [&main](ScanState s) {
-            main.SetScanState(s);
+        host.panel(), host.receiver(), host.config(), Survey,
+        [&host](ScanState s) {
+            host.panel().SetScanState(s);
             // The survey measures every band with the same narrow filter: the band plan's
             // filter must not replace it on the way.
-            if (s == ScanState::NoiseMeasure) main.tuner().BandDefaults = false;
-            if (s == ScanState::Idle) main.tuner().BandDefaults = true;
+            if (s == ScanState::NoiseMeasure) host.tuner().BandDefaults = false;
+            if (s == ScanState::Idle) host.tuner().BandDefaults = true;
         },
-        [&main] { return main.freqs().Step(); }, this);
+        [&host] { return host.freqs().Step(); }, this);
 
     connect(m_proc, &SMeterProcedures::SMeterColour, this,
-            [&main](const QColor& c) { panel::PaintBackground(main.SM, c); });
+            [&host](const QColor& c) { host.PaintSMeter(c); });
     // The megahertz reached shows in the record indicator while the survey runs; the noise
     // window, when open, fills its bars as the levels come in.
     connect(m_proc, &SMeterProcedures::SurveyProgress, this, [this](int segment, double) {
-        if (m_main.State().Scan == ScanState::NoiseMeasure)
-            m_main.ShowRecordNumber(QStringLiteral("MHz"),
-                                    QStringLiteral("%1").arg(segment, 2, 10, QLatin1Char('0')));
+        if (m_host.panel().State().Scan == ScanState::NoiseMeasure)
+            m_host.panel().ShowRecordNumber(
+                QStringLiteral("MHz"), QStringLiteral("%1").arg(segment, 2, 10, QLatin1Char('0')));
         else
-            m_main.ClearChannelLabels();
+            m_host.panel().ClearChannelLabels();
         if (m_window) m_window->SurveyChanged();
     });
     connect(m_proc, &SMeterProcedures::SurveyStarted, this,
-            [&main] { main.SMeter.Reset(main.settings.SMT_Sql); });
+            [&host] { host.sMeterStats().Reset(host.config().SMT_Sql); });
     connect(m_proc, &SMeterProcedures::SurveyFinished, this, [this] {
-        m_main.ClearChannelLabels();
+        m_host.panel().ClearChannelLabels();
         ShowWindow(true);
     });
 
-    main.OnSMeterProcedure = [this](int raw) { m_proc->SMeterReport(raw); };
-    main.OnSMeterClick = [this](bool shift) {
+    host.SetSMeterProcedure([this](int raw) { m_proc->SMeterReport(raw); });
+    host.SetSMeterClick([this](bool shift) {
         if (!shift) {
             ShowWindow(false);
             return;
         }
-        if (m_main.State().Scan != ScanState::Idle || m_main.State().PanelLocked) {
-            m_main.WarnBeep();
+        if (m_host.panel().State().Scan != ScanState::Idle || m_host.panel().State().PanelLocked) {
+            m_host.panel().WarnBeep();
             return;
         }
         m_proc->NoiseMeasure(true);
-    };
-    KeyFeatures& f = main.keys().Features;
+    });
+    KeyFeatures& f = host.keyFeatures();
     f.ActiveSearch = [this](bool up) { m_proc->ActiveSearch(true, 0, up); };
     f.NoiseCancel = [this] { m_proc->NoiseCancel(); };
     f.ActiveCancel = [this] { m_proc->ActiveCancel(); };
 
     // Closing the window during a survey or search leaves the receiver as it was before.
-    connect(&main, &Main::stopping, this, [this] { m_proc->Abandon(); });
-    connect(&main, &Main::started, this,
-            [this] { LoadNoiseLine(m_main.settings.SMT_Log, Survey, -1); });
+    host.WhenStopping(this, [this] { m_proc->Abandon(); });
+    host.WhenStarted(this, [this] { LoadNoiseLine(m_host.config().SMT_Log, Survey, -1); });
 }
 
 RxNoise* NoiseRoom::Window() const {
@@ -68,11 +70,13 @@ RxNoise* NoiseRoom::Window() const {
 }
 
 RxNoise* NoiseRoom::ShowWindow(bool modal) {
-    const bool surveying = m_main.State().Scan == ScanState::NoiseMeasure;
+    const bool surveying = m_host.panel().State().Scan == ScanState::NoiseMeasure;
     if (!m_window) {
-        m_window = new RxNoise(Survey, m_main.settings, &m_main);
+        m_window = new RxNoise(Survey, m_host.config(), &m_host.window());
         m_window->setAttribute(Qt::WA_DeleteOnClose);
-        m_window->CanPage = [this] { return m_main.State().Scan != ScanState::NoiseMeasure; };
+        m_window->CanPage = [this] {
+            return m_host.panel().State().Scan != ScanState::NoiseMeasure;
+        };
     }
     // While a survey runs the window watches it fill; otherwise it shows the file's last.
     if (!surveying) m_window->Reload();
@@ -85,8 +89,4 @@ RxNoise* NoiseRoom::ShowWindow(bool modal) {
     m_window->raise();
     m_window->activateWindow();
     return m_window;
-}
-
-NoiseRoom* WireNoise(Main& main) {
-    return new NoiseRoom(main);
 }

@@ -1,4 +1,4 @@
-#include "ui/rxkwn.h"
+#include "memory/ui/rxkwn.h"
 
 #include <QCheckBox>
 #include <QGridLayout>

@@ -1,4 +1,4 @@
-#include "ui/rx_noise.h"
+#include "noise/ui/rx_noise.h"
 
 #include "settings/settings.h"
 
