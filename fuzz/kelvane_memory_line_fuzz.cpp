@@ -23,6 +23,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const MemoryRecord r = RecordFromFields(fields);
     if (!(r.Frequency == 0 || (r.Frequency > 0 && r.Frequency < 30000000))) std::abort();
     if (r.Frequency != std::round(r.Frequency)) std::abort();
+    // Codes the receiver can store (a filter may also be a bandwidth in hertz).
+    if (r.Mode < 0 || r.Mode > 8 || r.Agc < 0 || r.Agc > 2 || r.Filter < -1 || r.Filter > 30000)
+        std::abort();
     QStringList again;
     if (!SplitRecordLine(FormatRecordLine(r), u'|', u'#', 4, KhzDecimals::AsWritten, again))
         std::abort();

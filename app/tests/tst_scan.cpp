@@ -40,6 +40,7 @@ private slots:
     void pacing();
     void stepsAheadOfReports();
     void escStopsAndRestores();
+    void listScanForgetsTheMarkPosition();
     void refusedStarts_data();
     void refusedStarts();
     void stopsWithBeep_data();
@@ -191,6 +192,30 @@ void TestScan::escStopsAndRestores() {
     QCOMPARE(TuneLines(Ticks(fx, 3)), QStringList{});
     // The keys work again.
     QCOMPARE(Type(fx, "{Right}"), QStringList{"F09415500"});
+}
+
+void TestScan::listScanForgetsTheMarkPosition() {
+    KelvaneFixture::Options options;
+    options.hiveLines = NoBandDefaults() << Dword("SCN_Delay", 1) << Dword("BND_AutoST", 0)
+                                         << Dword("SCN_Step", 1000)
+                                         << QStringLiteral("\"MEM_Inf2\"=\"9410000|4|0|0|\"");
+    KelvaneFixture fx(options);
+    QVERIFY(ScanReady(fx, 7101000));
+    Type(fx, "[");
+    QVERIFY(PanelTune(fx, 7103000));
+    Type(fx, "]");
+    Type(fx, "SR");
+    QCOMPARE(TuneLines(Ticks(fx, 2)), (QStringList{"F07101000", "F07102000"}));
+    Type(fx, "{Esc}");
+
+    // A quick-memory scan tunes: the next mark scan starts again at the lower mark.
+    Type(fx, "S*");
+    QCOMPARE(int(fx.main->State().Scan), int(ScanState::QuickMemory));
+    QCOMPARE(TuneLines(Ticks(fx, 1)), QStringList{"F09410000"});
+    QCOMPARE(fx.main->scan().Mark(0), -1.0);
+    Type(fx, "{Esc}");
+    Type(fx, "SR");
+    QCOMPARE(TuneLines(Ticks(fx, 1)), QStringList{"F07101000"});
 }
 
 void TestScan::refusedStarts_data() {

@@ -23,7 +23,8 @@ double ListFrequency(QStringView field) {
         !NormaliseKhz(text, u',', KhzDecimals::WholeHertz))
         text += QStringLiteral("000");
     const double hz = listtext::LeadingNumber(text);
-    if (hz == 0 || QString::number(qint64(hz)) != text || !inRange(hz)) return 0;
+    // The range check comes first: a field of 16 digits or more is past what qint64 holds.
+    if (!inRange(hz) || QString::number(qint64(hz)) != text) return 0;
     return hz;
 }
 

@@ -196,7 +196,9 @@ void MemoryCommands::QuickMemoryCommand(QChar cmd, const QString& entry) {
         quick_.SetRow(i, r);
         return;
     }
-    const double hz = std::trunc(khz * 1000);
+    // Whole hertz as typed entry counts them (decimals past the third dropped): khz * 1000 in
+    // floating point lands a hertz low for some three-decimal values ("1024.003").
+    const double hz = std::trunc(std::round(khz * 1e6) / 1000);
     // The receiver's mode, filter and AGC go with the typed frequency.
     if (hz <= 0 || hz >= ostry::FrMax || !linkOpen()) return panel_.WarnBeep();
     storeCurrent(quick_, i, hz);

@@ -2,6 +2,8 @@
 
 #include "memory/memory_table.h"
 
+#include <ostry/protocol.h>
+
 #include <QFile>
 #include <QSaveFile>
 #include <QStringDecoder>
@@ -22,6 +24,10 @@ QString decode(const QByteArray& bytes) {
     QString text = utf8.decode(bytes);
     if (!utf8.hasError()) return text;
     return QString::fromLatin1(bytes);
+}
+
+int codeIn(int code, int last) {
+    return code >= 0 && code <= last ? code : 0;
 }
 
 QString withoutLineBreaks(QString text) {
@@ -60,9 +66,11 @@ MemoryRecord RecordFromFields(const QStringList& fields) {
     MemoryRecord r;
     r.Frequency = std::round(FieldNumber(field(0)));
     if (!(r.Frequency > 0 && r.Frequency < FrequencyLimit)) r.Frequency = 0;
-    r.Mode = FieldCode(field(1));
+    // A code outside its table reads as 0, as the receiver's own conversions do.
+    r.Mode = codeIn(FieldCode(field(1)), ostry::ECSS_L);
     r.Filter = FieldCode(field(2));
-    r.Agc = FieldCode(field(3));
+    if (r.Filter < -1 || r.Filter > FilterCodeLimit) r.Filter = 0;
+    r.Agc = codeIn(FieldCode(field(3)), ostry::Offf);
     r.Comment = field(4).toString();
     return r;
 }

@@ -11,6 +11,13 @@
 namespace {
 // Start, eight data bits and stop bit per character.
 constexpr double BitsPerCharacter = 10;
+
+// What the receiver can store; the driver drops anything else without a word.
+bool storable(int channel, const MemoryRecord& r, int ft) {
+    return channel >= 0 && channel < ostry::ChannelCount && r.Frequency >= 0 &&
+           r.Frequency < ostry::FrMax && r.Mode >= ostry::RTTY && r.Mode <= ostry::ECSS_L &&
+           ft >= ostry::Wide && ft <= ostry::Aux && r.Agc >= ostry::Slow && r.Agc <= ostry::Offf;
+}
 } // namespace
 
 ReceiverPush::ReceiverPush(Nrd535& rx, QList<Item> items, bool auxFitted, QObject* parent)
@@ -67,6 +74,11 @@ void ReceiverPush::sendDue() {
         const Item& item = items_[next_];
         const MemoryRecord& r = item.record;
         const int ft = ReceiverFilterFor(r.Filter, rx_->BWL(), rx_->BWI(), rx_->BWH(), auxFitted_);
+        if (!storable(item.channel, r, ft)) {
+            // Not sent, so not reported as written.
+            ++next_;
+            continue;
+        }
         rx_->Save(qint16(item.channel), std::trunc(r.Frequency), ostry::MD(r.Mode), ostry::FT(ft),
                   ostry::AG(r.Agc), ostry::Off);
         dueMs_ += LineMs(LineOf(item).size() + 1, baud_);

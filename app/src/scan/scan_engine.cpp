@@ -126,6 +126,8 @@ void ScanEngine::Step() {
         break;
     }
     default: {
+        // A list scan's recall is a tuning like any other step's: the mark scan starts over.
+        ClearMarkPosition();
         const auto source = sources_.find(state);
         if (source == sources_.end() || !source->second->Next()) return stop();
         stepCount_ = (stepCount_ + 1) & 0xFFFF;

@@ -136,6 +136,14 @@ void TestLists::parseLine_data() {
                                             << "30000" << false << 0.0 << -1 << "";
     QTest::newRow("below the tuning range") << "F(0)"
                                             << "0.5" << false << 0.0 << -1 << "";
+    QTest::newRow("sixteen digits") << "F(0)"
+                                    << "9999999999999999" << false << 0.0 << -1 << "";
+    QTest::newRow("twenty digits with decimals")
+        << "F(0)"
+        << "99999999999999999999.5" << false << 0.0 << -1 << "";
+    QTest::newRow("leading zeros before a long number")
+        << "F(0)"
+        << "00000000000000006070" << true << 6070000.0 << -1 << "";
     QTest::newRow("negative") << "F(0)"
                               << "-6070" << false << 0.0 << -1 << "";
     QTest::newRow("no frequency field") << "C(0)|F(0)"

@@ -52,6 +52,7 @@ private slots:
     void recallSendsTheRecord_data();
     void recallSendsTheRecord();
     void storeTakesTheReceiverSetting();
+    void typedQuickMemoryIsExact();
     void quickMemoryClearThenRecall();
     void pushWritesTheReceiverChannels();
     void pushIsPacedAndKeepsTheWindowRunning();
@@ -191,6 +192,23 @@ void TestMemoryCommands::storeTakesTheReceiverSetting() {
     QCOMPARE(rig.panel.beeps, 0);
 }
 
+void TestMemoryCommands::typedQuickMemoryIsExact() {
+    MemoryRig rig;
+    QVERIFY(rig.Connect());
+    // Every three-decimal value stores the hertz typed, as Enter tunes them; a fourth decimal
+    // is dropped.
+    for (const qint64 khz : {qint64(1024), qint64(7125), qint64(29999)}) {
+        for (int d = 0; d < 1000; ++d) {
+            const QString typed = QStringLiteral("%1.%2").arg(khz).arg(d, 3, 10, QChar(u'0'));
+            rig.memory->QuickMemoryCommand(u'5', typed);
+            QCOMPARE(qint64(rig.quick.Row(5).Frequency), khz * 1000 + d);
+        }
+    }
+    rig.memory->QuickMemoryCommand(u'5', "1024.0039");
+    QCOMPARE(rig.quick.Row(5).Frequency, 1024003.0);
+    QCOMPARE(rig.panel.beeps, 0);
+}
+
 void TestMemoryCommands::quickMemoryClearThenRecall() {
     MemoryRig rig;
     QVERIFY(rig.Connect());
@@ -216,6 +234,9 @@ void TestMemoryCommands::pushWritesTheReceiverChannels() {
     rig.channels.SetRow(7, MemoryRecord{7125000, 2, 2, 1, ""});
     rig.channels.SetRow(8, MemoryRecord{7130000, 3, 2400, 0, "bandwidth"});
     rig.channels.SetRow(199, MemoryRecord{29999999, 1, 3, 2, ""});
+    // Codes the receiver cannot store: the driver drops these rows, so they are not reported.
+    rig.channels.SetRow(20, MemoryRecord{7140000, 12, 0, 0, "mode 12"});
+    rig.channels.SetRow(21, MemoryRecord{7150000, 2, 0, -3, "AGC -3"});
     QSignalSpy rows(rig.memory.get(), &MemoryCommands::rowSent);
     QSignalSpy done(rig.memory.get(), &MemoryCommands::pushFinished);
     const QStringList lines = rig.LinesOf([&] {
@@ -230,6 +251,7 @@ void TestMemoryCommands::pushWritesTheReceiverChannels() {
                                  "K199031299999992"}));
     QCOMPARE(rig.panel.beeps, 2);
     QCOMPARE(rows.size(), 4);
+    QCOMPARE(rows.at(2).at(0).toInt(), 8);
     QCOMPARE(rows.last().at(0).toInt(), 199);
     QVERIFY(!rig.memory->Busy());
     QCOMPARE(rig.sim.channel(7).hz, 7125000);

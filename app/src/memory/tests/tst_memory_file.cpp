@@ -203,6 +203,12 @@ void TestMemoryFile::load_data() {
         << QList<MemoryRecord>{{0, 2, 1, 0, "far"}, {0, 2, 1, 0, "neg"}};
     QTest::newRow("huge codes") << QByteArray("7125000|99999999999|1e400|x|c\r\n") << 1 << false
                                 << QList<int>{0} << QList<MemoryRecord>{{7125000, 0, 1, 0, "c"}};
+    // The driver stores one digit per code and drops a row with a wider one.
+    QTest::newRow("codes outside their tables read as 0")
+        << QByteArray("7125000|12|30001|3|x\r\n7130000|-1|-1|-2|y\r\n7135000|8|30000|2|z\r\n") << 3
+        << false << QList<int>{0, 1, 2}
+        << QList<MemoryRecord>{
+               {7125000, 0, 0, 0, "x"}, {7130000, 0, -1, 0, "y"}, {7135000, 8, 30000, 2, "z"}};
     QTest::newRow("Latin-1 comment")
         << QByteArray("7125000|2|1|0|Radio Espa\xf1"
                       "a\r\n")
