@@ -111,11 +111,14 @@ LockoutList::LoadReport LockoutList::Load(const QString& path) {
         const QByteArrayView raw = end < 0 ? rest : rest.first(end);
         rest = end < 0 ? QByteArrayView() : rest.sliced(end + 1);
         ++number;
-        if (raw.size() > MaxLineLength)
+        // Counted in characters, so a line read and written back reads again.
+        const QString line = raw.size() > 4 * MaxLineLength
+                                 ? QString()
+                                 : QString::fromUtf8(raw).remove(QLatin1Char('\r'));
+        if (raw.size() > 4 * MaxLineLength || line.size() > MaxLineLength)
             return refuse(QStringLiteral("line %1 is too long").arg(number));
         if (entries.size() + kept.size() >= MaxEntries)
             return refuse(QStringLiteral("more than %1 lines").arg(MaxEntries));
-        const QString line = QString::fromUtf8(raw).remove(QLatin1Char('\r'));
         if (line.trimmed().isEmpty()) continue;
         Lockout l;
         if (ParseLockoutLine(line, l)) {

@@ -28,7 +28,7 @@ class LockoutList {
 public:
     // Bounds of what is read: a longer file or line is not a lockout file.
     static constexpr qint64 MaxFileBytes = 1 << 20;
-    static constexpr int MaxLineLength = 1024;
+    static constexpr int MaxLineLength = 1024; // characters
     static constexpr int MaxEntries = 10000;
     static inline const QString FileName = QStringLiteral("lockout.txt");
 
