@@ -180,7 +180,8 @@ bool readArguments(const CommandName& def, Cursor& in, bool vfoMode, Request& r)
 
 } // namespace
 
-std::vector<Request> parseLine(std::string_view line, bool vfoMode) {
+std::vector<Request> parseLine(std::string_view line, bool vfoMode, char* carried) {
+    char carry = carried ? *carried : 0;
     std::vector<Request> out;
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
     for (const char c : line)
@@ -192,17 +193,25 @@ std::vector<Request> parseLine(std::string_view line, bool vfoMode) {
             return out;
         }
     Cursor in{line};
+    // A prefix asks for the extended answer until a report has been written; an extended
+    // \chk_vfo writes none, so the next command answers extended too (hamlib does so).
+    const auto take = [&](Request&& r) {
+        carry = r.command == Command::ChkVfo || r.command == Command::Unknown ? r.separator : 0;
+        out.push_back(std::move(r));
+    };
     while (!in.atEnd()) {
         Request r;
+        r.separator = carry;
         unsigned char c = static_cast<unsigned char>(line[in.at]);
         if (c == '#') break; // a comment to the end of the line
         if (c == '+') {
-            r.separator = '\n';
+            if (!r.separator) r.separator = '\n';
+            carry = r.separator;
             if (++in.at >= line.size()) break;
             c = static_cast<unsigned char>(line[in.at]);
         }
         if (isPunct(c) && c != '\\' && c != '_' && c != '#' && c != '(' && c != ')') {
-            r.separator = char(c);
+            r.separator = carry = char(c);
             if (++in.at >= line.size()) break;
             c = static_cast<unsigned char>(line[in.at]);
         }
@@ -220,7 +229,7 @@ std::vector<Request> parseLine(std::string_view line, bool vfoMode) {
                    (rest.size() == 3 || isBlank(rest[3]))) {
             in.at += 3;
             r.command = Command::SatPass;
-            out.push_back(std::move(r));
+            take(std::move(r));
             continue;
         } else {
             in.at += 1;
@@ -230,25 +239,26 @@ std::vector<Request> parseLine(std::string_view line, bool vfoMode) {
         }
         if (!found) {
             r.command = Command::Unknown;
-            out.push_back(std::move(r));
+            take(std::move(r));
             break;
         }
         r.longName = found->name.data();
         r.command = found->command;
         if (!readArguments(*found, in, vfoMode, r)) {
             r.command = Command::Malformed;
-            out.push_back(std::move(r));
+            take(std::move(r));
             break;
         }
         const bool quit = r.command == Command::Quit;
-        out.push_back(std::move(r));
+        take(std::move(r));
         if (quit) break;
     }
+    if (carried) *carried = carry;
     return out;
 }
 
 Request parseRequest(std::string_view line) {
-    std::vector<Request> all = parseLine(line);
+    std::vector<Request> all = parseLine(line, false);
     return all.empty() ? Request{} : std::move(all.front());
 }
 

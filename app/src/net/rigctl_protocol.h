@@ -79,7 +79,10 @@ struct Request {
 // in order: "fmv", "f m v" and "+f +m +v" are three each. An unknown or malformed command ends
 // the line. vfoMode: the client asked (\set_vfo_opt 1) to name a VFO before the arguments of
 // every command that acts on one; without it a leading VFO name is taken all the same.
-std::vector<Request> parseLine(std::string_view line, bool vfoMode = false);
+// carried: the connection's extended-answer separator left over from the line before (a
+// prefix with no command after it, an extended \chk_vfo), updated for the next line.
+std::vector<Request> parseLine(std::string_view line, bool vfoMode = false,
+                               char* carried = nullptr);
 // The first command of a line (Empty when there is none).
 Request parseRequest(std::string_view line);
 

@@ -195,7 +195,7 @@ void RigctlServer::answer(Client* c, const std::string& line, bool tooLong) {
         return;
     }
     QByteArray out;
-    for (const Request& r : parseLine(line, c->vfoMode)) {
+    for (const Request& r : parseLine(line, c->vfoMode, &c->carried)) {
         switch (r.command) {
         case Command::Quit:
             c->quitting = true;

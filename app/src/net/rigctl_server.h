@@ -67,6 +67,7 @@ private:
         bool quitting = false;
         bool vfoMode = false; // \set_vfo_opt 1: a VFO word before each command's arguments
         bool remote = false;  // connected from another host
+        char carried = 0;     // an extended answer asked for on an earlier line
     };
 
     void onNewConnection();
