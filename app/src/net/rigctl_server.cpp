@@ -23,6 +23,7 @@ QHostAddress plain(const QHostAddress& a) {
 
 RigctlServer::RigctlServer(Nrd535& rx, Panel& panel, QObject* parent)
     : QObject(parent), m_rx(rx), m_panel(panel), m_server(new QTcpServer(this)) {
+    setObjectName(QString::fromLatin1(ObjectName));
     m_server->setMaxPendingConnections(64);
     connect(m_server, &QTcpServer::newConnection, this, &RigctlServer::onNewConnection);
 }

@@ -7,6 +7,7 @@
 
 #include "core/panel.h"
 #include "net/rigctl_protocol.h"
+#include "net/rigctl_sharing.h"
 
 #include <QHostAddress>
 #include <QList>
@@ -22,7 +23,7 @@ class Nrd535;
 class QTcpServer;
 class QTcpSocket;
 
-class RigctlServer : public QObject {
+class RigctlServer : public QObject, public RigctlSharing {
     Q_OBJECT
 public:
     static constexpr quint16 DefaultPort = 4532;
@@ -48,12 +49,12 @@ public:
     // separated by commas; empty lets every host in); a refused host is told "RPRT -19" and
     // the connection closes, and a connected client of a host taken off the list is closed.
     // False (and `error` set, the list unchanged) when an entry is not an address.
-    bool setAllowedHosts(const QString& hosts, QString* error = nullptr);
-    QString allowedHosts() const { return m_hostsText; }
+    bool setAllowedHosts(const QString& hosts, QString* error = nullptr) override;
+    QString allowedHosts() const override { return m_hostsText; }
     bool hostAllowed(const QHostAddress& peer) const;
     // Read-only: clients of other hosts only read; their writes are answered "RPRT -19".
-    void setReadOnly(bool on) { m_readOnly = on; }
-    bool readOnly() const { return m_readOnly; }
+    void setReadOnly(bool on) override { m_readOnly = on; }
+    bool readOnly() const override { return m_readOnly; }
 
 signals:
     void clientCountChanged(int count);

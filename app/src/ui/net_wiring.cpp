@@ -11,6 +11,8 @@
 namespace {
 const QString OnValue = QStringLiteral("NET_Rigctld");
 const QString AtValue = QStringLiteral("NET_RigctldAt");
+const QString HostsValue = QStringLiteral("NET_RigctldHosts");       // other hosts let in
+const QString ReadOnlyValue = QStringLiteral("NET_RigctldReadOnly"); // other hosts only read
 // The device or serial-server address chosen in the port dialog for port n, kept across runs.
 QString deviceValue(int n) {
     return QStringLiteral("COM_Device%1").arg(n);
@@ -71,6 +73,20 @@ void KeepPortDevices(Main& main, Registry& reg) {
 RigctlServer* WireNet(Main& main, Registry& reg, const RigctldChoice& choice) {
     KeepPortDevices(main, reg);
     auto* server = new RigctlServer(main.receiver(), main, &main);
+    // A list that does not read lets only this machine in.
+    QString hostsError;
+    if (!server->setAllowedHosts(reg.RegGet(appKey(), QString(), HostsValue, QString()).toString(),
+                                 &hostsError)) {
+        qWarning("%s", qUtf8Printable(hostsError));
+        server->setAllowedHosts(QStringLiteral("127.0.0.1"));
+    }
+    server->setReadOnly(reg.RegGet(appKey(), QString(), ReadOnlyValue, QVariant(int(0))).toInt() ==
+                        1);
+    // The options dialog sets both on the server; they are kept at the end of the run.
+    QObject::connect(&main, &Main::stopping, server, [server, &reg] {
+        reg.RegSave(appKey(), QString(), HostsValue, server->allowedHosts());
+        reg.RegSave(appKey(), QString(), ReadOnlyValue, server->readOnly() ? 1 : 0);
+    });
     const bool on =
         choice.given || reg.RegGet(appKey(), QString(), OnValue, QVariant(int(0))).toInt() == 1;
     if (!on) return server;

@@ -3,6 +3,7 @@
 
 #include "fixture.h"
 #include "net/rigctl_server.h"
+#include "settings/registry.h"
 #include "ui/lists_wiring.h"
 #include "ui/net_wiring.h"
 #include "ui/opts.h"
@@ -50,6 +51,7 @@ private slots:
     void offByDefault();
     void optionsTurnItOnAndOff();
     void optionsDialogTurnsItOnAndOff();
+    void sharingKeptAndEdited();
     void writesFollowTheWindowsState_data();
     void writesFollowTheWindowsState();
     void commandLine_data();
@@ -127,6 +129,50 @@ void TestRigctlProgram::optionsDialogTurnsItOnAndOff() {
     lists->Options(1, QString());
     QVERIFY(shownOn);
     QVERIFY(!server->isListening());
+}
+
+// The allowed hosts and the read-only switch: read from the settings, edited in the options
+// dialog as an operator types (a list that does not read keeps the dialog open), kept at the
+// end of the run. Needs the two values in the settings.
+void TestRigctlProgram::sharingKeptAndEdited() {
+    KelvaneFixture::Options o;
+    o.hiveLines << QStringLiteral("\"NET_RigctldHosts\"=\"192.0.2.0/24\"")
+                << QStringLiteral("\"NET_RigctldReadOnly\"=dword:00000001");
+    KelvaneFixture f(o);
+    QVERIFY(f.ok());
+    auto* server = f.main->findChild<RigctlServer*>();
+    auto* lists = f.main->findChild<ListsRoom*>();
+    QVERIFY(server && lists);
+    QCOMPARE(server->allowedHosts(), QStringLiteral("192.0.2.0/24"));
+    QVERIFY(server->readOnly());
+    QString shownHosts;
+    bool shownReadOnly = false, stayedOpen = false;
+    lists->ShowOptions = [&](Opts& d) {
+        shownHosts = d.NetRigHosts->text();
+        shownReadOnly = d.NetRigRO->isChecked();
+        d.NetRigHosts->selectAll();
+        QTest::keyClicks(d.NetRigHosts, QStringLiteral("shack.example"));
+        d.cmdOK->click();
+        stayedOpen = d.Cancelled() && server->allowedHosts() == QLatin1String("192.0.2.0/24");
+        d.NetRigHosts->selectAll();
+        QTest::keyClicks(d.NetRigHosts, QStringLiteral("10.0.0.0/8, 192.0.2.7"));
+        d.NetRigRO->click();
+        d.cmdOK->click();
+    };
+    QVERIFY(lists->Options(1, QString()));
+    QCOMPARE(shownHosts, QStringLiteral("192.0.2.0/24"));
+    QVERIFY(shownReadOnly);
+    QVERIFY(stayedOpen);
+    QCOMPARE(server->allowedHosts(), QStringLiteral("10.0.0.0/8, 192.0.2.7"));
+    QVERIFY(!server->readOnly());
+    f.stopMain();
+    const auto hive = f.readHive();
+    const QString app = QString::fromLatin1(Registry::AppKeyName);
+    QCOMPARE(hive->RegGet(app, QString(), QStringLiteral("NET_RigctldHosts"), QString()).toString(),
+             QStringLiteral("10.0.0.0/8, 192.0.2.7"));
+    QCOMPARE(
+        hive->RegGet(app, QString(), QStringLiteral("NET_RigctldReadOnly"), QVariant(1)).toInt(),
+        0);
 }
 
 void TestRigctlProgram::writesFollowTheWindowsState_data() {
