@@ -1,8 +1,9 @@
 #pragma once
 
 // The hamlib NET rigctl protocol (what hamlib's rigctld speaks on TCP, model 2 on the client
-// side), the subset loggers, decoders and trackers send: plain functions, no I/O. A request is
-// one line; every answer ends with a newline, and a failure is the report "RPRT <code>".
+// side), the subset loggers, decoders and trackers send: plain functions, no I/O. A request
+// line holds one or more commands; every answer ends with a newline, and a failure is the
+// report "RPRT <code>".
 
 #include <QByteArray>
 #include <QtGlobal>
