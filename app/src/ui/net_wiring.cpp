@@ -82,11 +82,16 @@ RigctlServer* WireNet(Main& main, Registry& reg, const RigctldChoice& choice) {
     }
     server->setReadOnly(reg.RegGet(appKey(), QString(), ReadOnlyValue, QVariant(int(0))).toInt() ==
                         1);
-    // The options dialog sets both on the server; they are kept at the end of the run.
-    QObject::connect(&main, &Main::stopping, server, [server, &reg] {
-        reg.RegSave(appKey(), QString(), HostsValue, server->allowedHosts());
-        reg.RegSave(appKey(), QString(), ReadOnlyValue, server->readOnly() ? 1 : 0);
-    });
+    // The options dialog sets both on the server; what it changed is kept at the end of the run
+    // (a list that did not read stays as it was written until then).
+    QObject::connect(&main, &Main::stopping, server,
+                     [server, &reg, hosts = server->allowedHosts(), readOnly = server->readOnly()] {
+                         if (server->allowedHosts() != hosts)
+                             reg.RegSave(appKey(), QString(), HostsValue, server->allowedHosts());
+                         if (server->readOnly() != readOnly)
+                             reg.RegSave(appKey(), QString(), ReadOnlyValue,
+                                         server->readOnly() ? 1 : 0);
+                     });
     const bool on =
         choice.given || reg.RegGet(appKey(), QString(), OnValue, QVariant(int(0))).toInt() == 1;
     if (!on) return server;

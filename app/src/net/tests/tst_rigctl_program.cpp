@@ -52,6 +52,7 @@ private slots:
     void optionsTurnItOnAndOff();
     void optionsDialogTurnsItOnAndOff();
     void sharingKeptAndEdited();
+    void sharingListThatDoesNotRead();
     void writesFollowTheWindowsState_data();
     void writesFollowTheWindowsState();
     void commandLine_data();
@@ -173,6 +174,25 @@ void TestRigctlProgram::sharingKeptAndEdited() {
     QCOMPARE(
         hive->RegGet(app, QString(), QStringLiteral("NET_RigctldReadOnly"), QVariant(1)).toInt(),
         0);
+}
+
+// A hosts list in the settings that does not read lets only this machine in, and stays as it
+// was written. Needs the value in the settings.
+void TestRigctlProgram::sharingListThatDoesNotRead() {
+    KelvaneFixture::Options o;
+    o.hiveLines << QStringLiteral("\"NET_RigctldHosts\"=\"shack.example\"");
+    KelvaneFixture f(o);
+    QVERIFY(f.ok());
+    auto* server = f.main->findChild<RigctlServer*>();
+    QVERIFY(server);
+    QVERIFY(!server->hostAllowed(QHostAddress(QStringLiteral("192.0.2.9"))));
+    QVERIFY(server->hostAllowed(QHostAddress(QHostAddress::LocalHost)));
+    f.stopMain();
+    QCOMPARE(f.readHive()
+                 ->RegGet(QString::fromLatin1(Registry::AppKeyName), QString(),
+                          QStringLiteral("NET_RigctldHosts"), QString())
+                 .toString(),
+             QStringLiteral("shack.example"));
 }
 
 void TestRigctlProgram::writesFollowTheWindowsState_data() {
