@@ -91,6 +91,8 @@ bool RigctlServer::hostAllowed(const QHostAddress& peer) const {
 void RigctlServer::onNewConnection() {
     while (QTcpSocket* s = m_server->nextPendingConnection()) {
         if (!hostAllowed(s->peerAddress())) {
+            // Told why, then closed; nothing it sends meanwhile is kept.
+            s->setReadBufferSize(SocketReadBuffer);
             connect(s, &QTcpSocket::disconnected, s, &QObject::deleteLater);
             s->write(report(NotPermitted));
             s->disconnectFromHost();
