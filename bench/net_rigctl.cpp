@@ -1,7 +1,8 @@
 // The rig-control server and the network transport, in figures (nothing here fails):
 // - "f" answered by the program (from the reported status) beside the same query answered by
 //   hamlib's own rigctld with its NRD-535 backend (model 6006, a serial round trip), both against
-//   the simulated receiver at 4800 baud, in the same run;
+//   the simulated receiver at 4800 baud, in the same run; and the program's answer to a logger's
+//   extended poll "+f +m +v";
 // - setter to wire through a real ser2net, beside the same on the pseudo-terminal directly;
 // - the program's CPU while 10 clients each poll "f" and "m" ten times a second.
 
@@ -165,12 +166,12 @@ struct Client {
     }
 };
 
-std::vector<double> timeQueries(Client& c, int n) {
+std::vector<double> timeQueries(Client& c, int n, const char* request = "f\n", int lines = 1) {
     std::vector<double> us;
     for (int i = 0; i < n; ++i) {
         QElapsedTimer t;
         t.start();
-        if (!c.ask("f\n", 1)) break;
+        if (!c.ask(request, lines)) break;
         us.push_back(double(t.nsecsElapsed()) / 1000.0);
     }
     return us;
@@ -197,7 +198,7 @@ void BM_GetFreq_ProgramVsRigctld(benchmark::State& state) {
     QDeadlineTimer until(10000);
     while (!rigctld.isEmpty() && !listening(hamlibPort) && !until.hasExpired()) QThread::msleep(50);
 
-    std::vector<double> ours, theirs;
+    std::vector<double> ours, theirs, extendedPoll;
     for (auto _ : state) {
         if (!prog->ok) {
             state.SkipWithError("the program side did not connect to the simulator");
@@ -205,12 +206,15 @@ void BM_GetFreq_ProgramVsRigctld(benchmark::State& state) {
         }
         Client c(prog->port);
         ours = timeQueries(c, 2000);
+        // A logger's poll in the extended protocol, three commands on one line (ten lines back).
+        extendedPoll = timeQueries(c, 2000, "+f +m +v\n", 10);
         if (!rigctld.isEmpty()) {
             Client h(hamlibPort);
             if (h.fd >= 0) theirs = timeQueries(h, 60);
         }
     }
     CountPercentiles(state, ours, "kelvane_");
+    CountPercentiles(state, extendedPoll, "kelvane_ext_fmv_");
     CountPercentiles(state, theirs, "rigctld6006_");
     if (!ours.empty() && !theirs.empty())
         state.counters["median_ratio"] =

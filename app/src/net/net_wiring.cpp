@@ -10,6 +10,8 @@
 namespace {
 const QString OnValue = QStringLiteral("NET_Rigctld");
 const QString AtValue = QStringLiteral("NET_RigctldAt");
+const QString HostsValue = QStringLiteral("NET_RigctldHosts");       // other hosts let in
+const QString ReadOnlyValue = QStringLiteral("NET_RigctldReadOnly"); // other hosts only read
 
 QString appKey() {
     return QString::fromLatin1(Registry::AppKeyName);
@@ -47,8 +49,27 @@ QString RigctldOptionHelp() {
 NetRoom::NetRoom(RoomHost& host)
     : QObject(&host.window()), host_(host),
       server_(new RigctlServer(host.receiver(), host.panel(), &host.window())) {
+    Registry& reg = host.registry();
+    // A list that does not read lets only this machine in.
+    QString hostsError;
+    if (!server_->setAllowedHosts(
+            reg.RegGet(appKey(), QString(), HostsValue, QString()).toString(), &hostsError)) {
+        qWarning("%s", qUtf8Printable(hostsError));
+        server_->setAllowedHosts(QStringLiteral("127.0.0.1"));
+    }
+    server_->setReadOnly(reg.RegGet(appKey(), QString(), ReadOnlyValue, QVariant(int(0))).toInt() ==
+                         1);
     host.WhenStarted(this, [this] { start(); });
-    host.WhenStopping(server_, [this] { server_->close(); });
+    // The options dialog sets both on the server; what it changed is kept at the end of the run
+    // (a list that did not read stays as it was written until then).
+    host.WhenStopping(server_, [this, &reg, hosts = server_->allowedHosts(),
+                                readOnly = server_->readOnly()] {
+        server_->close();
+        if (server_->allowedHosts() != hosts)
+            reg.RegSave(appKey(), QString(), HostsValue, server_->allowedHosts());
+        if (server_->readOnly() != readOnly)
+            reg.RegSave(appKey(), QString(), ReadOnlyValue, server_->readOnly() ? 1 : 0);
+    });
     host.AddServerOption({[this](QString* at) { return RigctldSetting(host_.registry(), at); },
                           [this](bool on, const QString& at, QString* error) {
                               return ApplyRigctld(host_, host_.registry(), on, at, error);

@@ -2,7 +2,9 @@
 
 // The rig-control server in the program. It runs when --rigctld[=[ADDRESS:]PORT] is given for
 // this run, or when the setting "NET_Rigctld" is 1; it then listens on "NET_RigctldAt"
-// ("[ADDRESS:]PORT", 127.0.0.1:4532 when empty). Off by default.
+// ("[ADDRESS:]PORT", 127.0.0.1:4532 when empty). Off by default. Bound beyond loopback, it lets
+// in the hosts of "NET_RigctldHosts" (addresses and networks, comma-separated; empty: any)
+// besides this machine, and with "NET_RigctldReadOnly" 1 they only read.
 
 #include <QObject>
 #include <QString>

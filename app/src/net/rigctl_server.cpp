@@ -12,10 +12,18 @@ namespace {
 constexpr qint64 MaxUnsentBytes = 64 * 1024;
 constexpr std::size_t MaxQueuedLines = 64;
 constexpr qint64 SocketReadBuffer = 4096;
+
+// An IPv4 peer reached through an IPv6 socket, as the IPv4 address it is.
+QHostAddress plain(const QHostAddress& a) {
+    bool v4 = false;
+    const quint32 ip = a.toIPv4Address(&v4);
+    return v4 ? QHostAddress(ip) : a;
+}
 } // namespace
 
 RigctlServer::RigctlServer(Nrd535& rx, Panel& panel, QObject* parent)
     : QObject(parent), m_rx(rx), m_panel(panel), m_server(new QTcpServer(this)) {
+    setObjectName(QString::fromLatin1(ObjectName));
     m_server->setMaxPendingConnections(64);
     connect(m_server, &QTcpServer::newConnection, this, &RigctlServer::onNewConnection);
 }
@@ -61,8 +69,36 @@ quint16 RigctlServer::serverPort() const {
     return m_server->serverPort();
 }
 
+bool RigctlServer::setAllowedHosts(const QString& hosts, QString* error) {
+    QList<QPair<QHostAddress, int>> parsed;
+    if (!parseAllowedHosts(hosts, &parsed, error)) return false;
+    m_hosts = parsed;
+    m_hostsText = hosts.trimmed();
+    const QList<Client*> clients = m_clients;
+    for (Client* c : clients)
+        if (c->socket && !hostAllowed(c->socket->peerAddress())) c->socket->abort();
+    return true;
+}
+
+bool RigctlServer::hostAllowed(const QHostAddress& peer) const {
+    const QHostAddress a = plain(peer);
+    if (a.isLoopback() || m_hosts.isEmpty()) return true;
+    for (const auto& net : m_hosts)
+        if (a.isInSubnet(net)) return true;
+    return false;
+}
+
 void RigctlServer::onNewConnection() {
     while (QTcpSocket* s = m_server->nextPendingConnection()) {
+        if (!hostAllowed(s->peerAddress())) {
+            // Told why, then closed; nothing it sends meanwhile is kept.
+            s->setReadBufferSize(SocketReadBuffer);
+            connect(s, &QTcpSocket::disconnected, s, &QObject::deleteLater);
+            s->write(report(NotPermitted));
+            s->disconnectFromHost();
+            if (s->state() == QAbstractSocket::UnconnectedState) s->deleteLater();
+            continue;
+        }
         if (m_clients.size() >= MaxClients) {
             s->abort();
             s->deleteLater();
@@ -72,6 +108,7 @@ void RigctlServer::onNewConnection() {
         s->setSocketOption(QAbstractSocket::LowDelayOption, 1);
         auto* c = new Client;
         c->socket = s;
+        c->remote = !plain(s->peerAddress()).isLoopback();
         m_clients.append(c);
         connect(s, &QTcpSocket::readyRead, this, [this, s] {
             if (Client* c = clientOf(s)) readFrom(c);
@@ -160,93 +197,120 @@ void RigctlServer::answer(Client* c, const std::string& line, bool tooLong) {
         s->write(report(ProtocolError));
         return;
     }
-    const Request r = parseRequest(line);
     QByteArray out;
-    switch (r.command) {
-    case Command::Empty:
-        return;
-    case Command::Unknown:
-        out = report(NotImplemented);
-        break;
-    case Command::Malformed:
-        out = report(r.error);
-        break;
-    case Command::Quit:
-        c->quitting = true;
-        s->write(report(Ok));
-        s->disconnectFromHost();
-        return;
-    case Command::SetFreq:
-    case Command::SetMode:
-    case Command::SetVfo:
-        out = report(write(r));
-        break;
-    default:
-        out = read(r);
-        break;
+    for (const Request& r : parseLine(line, c->vfoMode, &c->carried)) {
+        switch (r.command) {
+        case Command::Quit:
+            c->quitting = true;
+            out += report(Ok);
+            s->write(out);
+            s->disconnectFromHost();
+            return;
+        case Command::Malformed:
+            appendAnswer(out, r, r.error, {}, c->vfoMode);
+            break;
+        case Command::SetFreq:
+        case Command::SetMode:
+        case Command::SetVfo:
+        case Command::SetPowerstat:
+            appendAnswer(out, r, write(r, *c), {}, c->vfoMode);
+            // The client may have gone while a write ran the event loop.
+            if (!s || !clientOf(s)) return;
+            break;
+        case Command::SetVfoOpt:
+            c->vfoMode = r.value == 1;
+            appendAnswer(out, r, r.value <= 1 ? Ok : InvalidArgument, {}, c->vfoMode);
+            break;
+        default:
+            read(out, r, *c);
+            break;
+        }
     }
-    // The client may have gone while a write ran the event loop.
-    if (s && s->state() == QAbstractSocket::ConnectedState) {
+    if (!out.isEmpty() && s && s->state() == QAbstractSocket::ConnectedState) {
         s->write(out);
         // Out now rather than on the next pass of the event loop: one wake-up less per answer.
         s->flush();
     }
 }
 
-QByteArray RigctlServer::read(const Request& r) const {
+void RigctlServer::read(QByteArray& out, const Request& r, const Client& c) const {
     const ostry::ReceiverState& st = m_rx.state();
     const bool connected = m_panel.State().Connected;
+    const bool vfoMode = c.vfoMode;
+    const auto answer = [&](Status status, std::initializer_list<Value> values = {}) {
+        appendAnswer(out, r, status, values, vfoMode);
+    };
+    // One VFO: naming it (or the current one) is fine, anything else is not there.
+    if (!r.vfo.empty() && !isOurVfo(r.vfo)) return answer(InvalidArgument);
+    // While held, status reports leave FT alone; the filter they show still counts.
+    const qint32 ft = st.FT >= 0 ? st.FT : st.ReportedFT;
+    const bool modeKnown = connected && st.MD >= 0 && *modeName(st.MD) != 0;
     switch (r.command) {
     case Command::GetFreq:
-        if (!connected || st.Fr < 0) return report(IoError);
-        return QByteArray::number(qint64(st.Fr)) + '\n';
+        if (!connected || st.Fr < 0) return answer(IoError);
+        return answer(Ok, {{"Frequency", QByteArray::number(qint64(st.Fr))}});
     case Command::GetMode:
-        if (!connected || st.MD < 0 || *modeName(st.MD) == 0) return report(IoError);
-        {
-            // While held, status reports leave FT alone; the filter they show still counts.
-            const qint32 ft = st.FT >= 0 ? st.FT : st.ReportedFT;
-            return QByteArray(modeName(st.MD)) + '\n' + QByteArray::number(qint64(passbandOf(ft))) +
-                   '\n';
-        }
+        if (!modeKnown) return answer(IoError);
+        return answer(Ok, {{"Mode", modeName(st.MD)},
+                           {"Passband", QByteArray::number(qint64(passbandOf(ft)))}});
+    case Command::GetVfoInfo:
+        if (!isOurVfo(r.name)) return answer(InvalidArgument);
+        if (!modeKnown || st.Fr < 0) return answer(IoError);
+        return answer(Ok, {{"Freq", QByteArray::number(qint64(st.Fr))},
+                           {"Mode", modeName(st.MD)},
+                           {"Width", QByteArray::number(qint64(passbandOf(ft)))},
+                           {"Split", "0"},
+                           {"SatMode", "0"}});
     case Command::GetLevel:
-        if (r.name != "STRENGTH") return report(NotImplemented);
-        if (!connected || st.SM < 0) return report(IoError);
-        return QByteArray::number(strengthOf(st.SM)) + '\n';
+        if (r.name != "STRENGTH" && r.name != "RAWSTR") return answer(NotImplemented);
+        if (!connected || st.SM < 0) return answer(IoError);
+        return answer(
+            Ok, {{"", QByteArray::number(r.name == "RAWSTR" ? int(st.SM) : strengthOf(st.SM))}});
+    case Command::GetDcd:
+        // The squelch as the receiver reports it: open while a signal passes.
+        if (!connected || st.SQ < 0) return answer(IoError);
+        return answer(Ok, {{"DCD", st.SQ != 0 ? "1" : "0"}});
     case Command::GetVfo:
-        return QByteArrayLiteral("VFOA\n");
+        return answer(Ok, {{"VFO", "VFOA"}});
     case Command::GetPtt:
-        return QByteArrayLiteral("0\n"); // a receiver never transmits
+        return answer(Ok, {{"PTT", "0"}}); // a receiver never transmits
     case Command::GetSplitVfo:
-        return QByteArrayLiteral("0\nVFOA\n");
+        return answer(Ok, {{"Split", "0"}, {"TX VFO", "VFOA"}});
+    case Command::GetRit:
+        return answer(Ok, {{"RIT", "0"}});
+    case Command::GetXit:
+        return answer(Ok, {{"XIT", "0"}});
     case Command::GetPowerstat:
-        return connected ? QByteArrayLiteral("1\n") : QByteArrayLiteral("0\n");
+        return answer(Ok, {{"Power Status", connected ? "1" : "0"}});
     case Command::ChkVfo:
-        return QByteArrayLiteral("0\n");
+        return answer(Ok, {{"ChkVFO", c.vfoMode ? "1" : "0"}});
     case Command::GetLockMode:
-        return QByteArrayLiteral("0\n");
+        return answer(Ok, {{"Locked", "0"}});
     case Command::DumpState:
-        return dumpState();
+        return answer(Ok, {{"", dumpState(), true}});
+    case Command::DumpCaps:
+        return answer(Ok, {{"", dumpCaps(), true}});
+    case Command::SatPass:
+        return answer(Ok);
     default:
-        return report(NotImplemented);
+        return answer(NotImplemented);
     }
 }
 
-Status RigctlServer::writeAllowed() const {
+Status RigctlServer::writeAllowed(const Client& c) const {
+    if (c.remote && m_readOnly) return NotPermitted;
     const ProgramState& ps = m_panel.State();
     if (!ps.Connected) return IoError;
     if (!ps.RemoteHeld || ps.PanelLocked || ps.Scanning()) return Rejected;
     return Ok;
 }
 
-Status RigctlServer::write(const Request& r) {
-    if (r.command == Command::SetVfo) {
-        // One VFO: naming it (or the current one) is fine, anything else is not there.
-        static const char* const names[] = {"VFOA", "VFO", "currVFO", "Main", "MainA"};
-        for (const char* n : names)
-            if (r.name == n) return Ok;
-        return InvalidArgument;
-    }
-    const Status allowed = writeAllowed();
+Status RigctlServer::write(const Request& r, const Client& c) {
+    if (!r.vfo.empty() && !isOurVfo(r.vfo)) return InvalidArgument;
+    if (r.command == Command::SetVfo) return isOurVfo(r.name) ? Ok : InvalidArgument;
+    // A receiver's power is switched at the receiver.
+    if (r.command == Command::SetPowerstat) return NotAvailable;
+    const Status allowed = writeAllowed(c);
     if (allowed != Ok) return allowed;
     if (r.command == Command::SetFreq) {
         m_panel.TuneTo(r.hz, true, true, true);
@@ -256,6 +320,33 @@ Status RigctlServer::write(const Request& r) {
     // 0 asks for the mode's usual passband and -1 for no change: the operator's filter stays.
     if (r.passband > 0) m_panel.ShowFilter(filterFor(r.passband), true);
     return Ok;
+}
+
+bool parseAllowedHosts(const QString& text, QList<QPair<QHostAddress, int>>* hosts,
+                       QString* error) {
+    QList<QPair<QHostAddress, int>> out;
+    for (const QString& part : text.split(u',', Qt::SkipEmptyParts)) {
+        const QString entry = part.trimmed();
+        if (entry.isEmpty()) continue;
+        QPair<QHostAddress, int> net = QHostAddress::parseSubnet(entry);
+        if (!entry.contains(u'/')) {
+            const QHostAddress a(entry);
+            net = a.isNull()
+                      ? qMakePair(QHostAddress(), -1)
+                      : qMakePair(a, a.protocol() == QAbstractSocket::IPv4Protocol ? 32 : 128);
+        }
+        if (net.first.isNull() || net.second < 0) {
+            if (error)
+                *error = QStringLiteral("The allowed hosts of the rig-control server take "
+                                        "addresses or networks (192.168.1.20, 10.0.0.0/8), "
+                                        "not \"%1\"")
+                             .arg(entry);
+            return false;
+        }
+        out.append(net);
+    }
+    *hosts = out;
+    return true;
 }
 
 bool parseRigctldOption(const QString& value, QHostAddress* address, quint16* port,

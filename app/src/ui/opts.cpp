@@ -2,6 +2,7 @@
 
 #include "core/scan_state.h"
 #include "lists/import_profile.h"
+#include "net/rigctl_sharing.h"
 #include "settings/settings.h"
 
 #include <halvard/meter.h>
@@ -151,6 +152,15 @@ QWidget* Opts::generalPage() {
     NetRigAt->setPlaceholderText(QStringLiteral("127.0.0.1:4532"));
     NetRigAt->setToolTip(QStringLiteral("[ADDRESS:]PORT the server listens on"));
 
+    NetRigRO = checkBox(page, "NetRigRO", QStringLiteral("Other hosts only &read"),
+                        QStringLiteral("Programs on other machines read the receiver but do not "
+                                       "set it"));
+    NetRigHosts = new QLineEdit(page);
+    NetRigHosts->setObjectName(QStringLiteral("NetRigHosts"));
+    NetRigHosts->setPlaceholderText(QStringLiteral("any host"));
+    NetRigHosts->setToolTip(QStringLiteral("Other machines let in, by address or network "
+                                           "(192.168.1.20, 10.0.0.0/8); this one always is"));
+
     auto* v = new QVBoxLayout(page);
     for (QWidget* w : {static_cast<QWidget*>(AgcOff), static_cast<QWidget*>(WndSnd),
                        static_cast<QWidget*>(WndTop), static_cast<QWidget*>(BndMod),
@@ -164,6 +174,10 @@ QWidget* Opts::generalPage() {
     rig->addWidget(NetRig);
     rig->addWidget(NetRigAt);
     v->addLayout(rig);
+    auto* sharing = new QHBoxLayout;
+    sharing->addWidget(NetRigRO);
+    sharing->addWidget(NetRigHosts);
+    v->addLayout(sharing);
     v->addStretch();
 
     connect(AgcOff, &QCheckBox::toggled, this, [this](bool on) {
@@ -405,6 +419,10 @@ void Opts::Activate() {
     BndMod->setChecked(settings_.BND_AutoMD);
     BndFlt->setChecked(settings_.BND_AutoFT);
     ComPrt->setEnabled(bool(openPortDialog_));
+    if (const RigctlSharing* server = rigctlServer()) {
+        NetRigHosts->setText(server->allowedHosts());
+        NetRigRO->setChecked(server->readOnly());
+    }
     // The stepping scan has no button: none is selected then.
     scanGroup_->setExclusive(false);
     for (QRadioButton* b : ScanPrm) b->setChecked(false);
@@ -606,7 +624,24 @@ void Opts::SndInp_Click(int index) {
     selectSource(index);
 }
 
+RigctlSharing* Opts::rigctlServer() const {
+    if (!parentWidget()) return nullptr;
+    return dynamic_cast<RigctlSharing*>(
+        parentWidget()->findChild<QObject*>(QString::fromLatin1(RigctlSharing::ObjectName)));
+}
+
 void Opts::cmdOK_Click() {
+    if (RigctlSharing* server = rigctlServer()) {
+        QString error;
+        if (!server->setAllowedHosts(NetRigHosts->text(), &error)) {
+            NetRigHosts->setToolTip(error);
+            NetRigHosts->setFocus();
+            NetRigHosts->selectAll();
+            warnBeep();
+            return;
+        }
+        server->setReadOnly(NetRigRO->isChecked());
+    }
     cancelled_ = false;
     accept();
 }

@@ -23,6 +23,7 @@ class QPushButton;
 class QRadioButton;
 class QSlider;
 class QTabWidget;
+class RigctlSharing;
 class Settings;
 struct ImportLayout;
 
@@ -67,8 +68,10 @@ public:
     QCheckBox* BndMod;
     QCheckBox* BndFlt;
     QPushButton* ComPrt;
-    QCheckBox* NetRig;   // serve hamlib's NET rigctl protocol
-    QLineEdit* NetRigAt; // on [ADDRESS:]PORT
+    QCheckBox* NetRig;      // serve hamlib's NET rigctl protocol
+    QLineEdit* NetRigAt;    // on [ADDRESS:]PORT
+    QCheckBox* NetRigRO;    // other hosts only read
+    QLineEdit* NetRigHosts; // other hosts let in, empty: any
     std::array<QRadioButton*, 9> ScanPrm;
     QCheckBox* BndStp;
     QLineEdit* ScanStp;
@@ -106,6 +109,8 @@ protected:
 private:
     struct Saved;
 
+    // The window's rig-control server, whose sharing the General tab edits (none: not shown).
+    RigctlSharing* rigctlServer() const;
     QWidget* generalPage();
     QWidget* scanPage();
     QWidget* importPage();

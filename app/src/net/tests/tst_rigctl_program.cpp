@@ -4,6 +4,7 @@
 #include "fixture.h"
 #include "net/net_wiring.h"
 #include "net/rigctl_server.h"
+#include "settings/registry.h"
 #include "ui/opts.h"
 
 #include "core/tuner.h"
@@ -49,6 +50,8 @@ private slots:
     void offByDefault();
     void optionsTurnItOnAndOff();
     void optionsDialogTurnsItOnAndOff();
+    void sharingKeptAndEdited();
+    void sharingListThatDoesNotRead();
     void writesFollowTheWindowsState_data();
     void writesFollowTheWindowsState();
     void commandLine_data();
@@ -125,6 +128,68 @@ void TestRigctlProgram::optionsDialogTurnsItOnAndOff() {
     f.main->OpenOptions(1, QString());
     QVERIFY(shownOn);
     QVERIFY(!server->isListening());
+}
+
+// The allowed hosts and the read-only switch: read from the settings, edited in the options
+// dialog as an operator types (a list that does not read keeps the dialog open), kept at the
+// end of the run. Needs the two values in the settings.
+void TestRigctlProgram::sharingKeptAndEdited() {
+    KelvaneFixture::Options o;
+    o.hiveLines << QStringLiteral("\"NET_RigctldHosts\"=\"192.0.2.0/24\"")
+                << QStringLiteral("\"NET_RigctldReadOnly\"=dword:00000001");
+    KelvaneFixture f(o);
+    QVERIFY(f.ok());
+    auto* server = f.main->findChild<RigctlServer*>();
+    QVERIFY(server);
+    QCOMPARE(server->allowedHosts(), QStringLiteral("192.0.2.0/24"));
+    QVERIFY(server->readOnly());
+    QString shownHosts;
+    bool shownReadOnly = false, stayedOpen = false;
+    f.main->ShowOptions = [&](Opts& d) {
+        shownHosts = d.NetRigHosts->text();
+        shownReadOnly = d.NetRigRO->isChecked();
+        d.NetRigHosts->selectAll();
+        QTest::keyClicks(d.NetRigHosts, QStringLiteral("shack.example"));
+        d.cmdOK->click();
+        stayedOpen = d.Cancelled() && server->allowedHosts() == QLatin1String("192.0.2.0/24");
+        d.NetRigHosts->selectAll();
+        QTest::keyClicks(d.NetRigHosts, QStringLiteral("10.0.0.0/8, 192.0.2.7"));
+        d.NetRigRO->click();
+        d.cmdOK->click();
+    };
+    QVERIFY(f.main->OpenOptions(1, QString()));
+    QCOMPARE(shownHosts, QStringLiteral("192.0.2.0/24"));
+    QVERIFY(shownReadOnly);
+    QVERIFY(stayedOpen);
+    QCOMPARE(server->allowedHosts(), QStringLiteral("10.0.0.0/8, 192.0.2.7"));
+    QVERIFY(!server->readOnly());
+    f.stopMain();
+    const auto hive = f.readHive();
+    const QString app = QString::fromLatin1(Registry::AppKeyName);
+    QCOMPARE(hive->RegGet(app, QString(), QStringLiteral("NET_RigctldHosts"), QString()).toString(),
+             QStringLiteral("10.0.0.0/8, 192.0.2.7"));
+    QCOMPARE(
+        hive->RegGet(app, QString(), QStringLiteral("NET_RigctldReadOnly"), QVariant(1)).toInt(),
+        0);
+}
+
+// A hosts list in the settings that does not read lets only this machine in, and stays as it
+// was written. Needs the value in the settings.
+void TestRigctlProgram::sharingListThatDoesNotRead() {
+    KelvaneFixture::Options o;
+    o.hiveLines << QStringLiteral("\"NET_RigctldHosts\"=\"shack.example\"");
+    KelvaneFixture f(o);
+    QVERIFY(f.ok());
+    auto* server = f.main->findChild<RigctlServer*>();
+    QVERIFY(server);
+    QVERIFY(!server->hostAllowed(QHostAddress(QStringLiteral("192.0.2.9"))));
+    QVERIFY(server->hostAllowed(QHostAddress(QHostAddress::LocalHost)));
+    f.stopMain();
+    QCOMPARE(f.readHive()
+                 ->RegGet(QString::fromLatin1(Registry::AppKeyName), QString(),
+                          QStringLiteral("NET_RigctldHosts"), QString())
+                 .toString(),
+             QStringLiteral("shack.example"));
 }
 
 void TestRigctlProgram::writesFollowTheWindowsState_data() {

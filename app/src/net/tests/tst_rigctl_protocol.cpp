@@ -15,6 +15,10 @@ class TestRigctlProtocol : public QObject {
 private slots:
     void requests_data();
     void requests();
+    void commandLines_data();
+    void commandLines();
+    void answers_data();
+    void answers();
     void lines_data();
     void lines();
     void modes_data();
@@ -59,7 +63,9 @@ void TestRigctlProtocol::requests_data() {
     row("F inf", "F inf", C::Malformed, InvalidArgument);
     row("F overflow", "F 1e999", C::Malformed, InvalidArgument);
     row("F missing", "F", C::Malformed, InvalidArgument);
-    row("F two values", "F 7000000 8000000", C::Malformed, InvalidArgument);
+    row("F then a stray word", "F 7000000 8000000", C::SetFreq, 0, 7000000);
+    row("F with a VFO", "F VFOA 7000000", C::SetFreq, 0, 7000000);
+    row("F padded", "F   7074000", C::SetFreq, 0, 7074000);
     row("M", "M USB 2400", C::SetMode, 0, 0, 2, 2400);
     row("M no passband", "M LSB", C::SetMode, 0, 0, 3, 0);
     row("M no change", "M AM -1", C::SetMode, 0, 0, 4, -1);
@@ -85,7 +91,26 @@ void TestRigctlProtocol::requests_data() {
     row("q", "q", C::Quit);
     row("Q", "Q", C::Quit);
     row("quit", "\\quit", C::Quit);
-    row("f with argument", "f VFOA", C::Malformed, InvalidArgument);
+    row("f with a VFO", "f VFOA", C::GetFreq);
+    row("one-byte get_dcd", "\x8b", C::GetDcd);
+    row("one-byte get_powerstat", "\x88", C::GetPowerstat);
+    row("one-byte chk_vfo", "\xf0", C::ChkVfo);
+    row("one-byte get_lock_mode", "\xa3", C::GetLockMode);
+    row("one-byte get_vfo_info", "\xf3 VFOA", C::GetVfoInfo, 0, 0, -1, 0, "VFOA");
+    row("get_vfo_info", "\\get_vfo_info VFOB", C::GetVfoInfo, 0, 0, -1, 0, "VFOB");
+    row("get_vfo_info missing", "\\get_vfo_info", C::Malformed, InvalidArgument);
+    row("dump_caps", "\\dump_caps", C::DumpCaps);
+    row("get_rit", "j", C::GetRit);
+    row("get_xit", "\\get_xit", C::GetXit);
+    row("set_powerstat", "\\set_powerstat 1", C::SetPowerstat);
+    row("set_powerstat bad", "\\set_powerstat on", C::Malformed, InvalidArgument);
+    row("set_vfo_opt", "\\set_vfo_opt 1", C::SetVfoOpt);
+    row("AOS", "AOS", C::SatPass);
+    row("LOS", "LOS", C::SatPass);
+    row("extended", "+f", C::GetFreq);
+    row("extended long", "+\\set_freq 7050000", C::SetFreq, 0, 7050000);
+    row("separator", ";m", C::GetMode);
+    row("comment", "# f", C::Empty);
     row("blank", "", C::Empty);
     row("blanks", "   ", C::Empty);
     row("unknown letter", "X", C::Unknown);
@@ -93,7 +118,7 @@ void TestRigctlProtocol::requests_data() {
     row("backslash alone", "\\", C::Unknown);
     row("long name prefix", "\\get_fre", C::Unknown);
     row("NUL", QByteArray("f\0", 2), C::Malformed, ProtocolError);
-    row("8-bit", "f\xff", C::Malformed, ProtocolError);
+    row("DEL", "f\x7f", C::Malformed, ProtocolError);
     row("escape", "\x1b[A", C::Malformed, ProtocolError);
     // clang-format on
 }
@@ -115,6 +140,176 @@ void TestRigctlProtocol::requests() {
         QCOMPARE(int(r.passband), passband);
     }
     if (!name.isEmpty()) QCOMPARE(QByteArray::fromStdString(r.name), name);
+}
+
+void TestRigctlProtocol::commandLines_data() {
+    QTest::addColumn<QByteArray>("line");
+    QTest::addColumn<bool>("vfoMode");
+    // Each command: its long name (or the Command's number when it has none), its separator
+    // ("" plain, "n" after "+"), and its VFO word when one was given.
+    QTest::addColumn<QStringList>("commands");
+    using C = Command;
+    const auto name = [](C c) { return QString::number(int(c)); };
+    QTest::newRow("letters run together")
+        << QByteArray("fmv") << false << QStringList{"get_freq", "get_mode", "get_vfo"};
+    QTest::newRow("blanks between")
+        << QByteArray("v s f m") << false
+        << QStringList{"get_vfo", "get_split_vfo", "get_freq", "get_mode"};
+    QTest::newRow("each extended")
+        << QByteArray("+f +m +v") << false << QStringList{"get_freq n", "get_mode n", "get_vfo n"};
+    QTest::newRow("prefix binds one command")
+        << QByteArray("+fmv") << false << QStringList{"get_freq n", "get_mode", "get_vfo"};
+    QTest::newRow("separators") << QByteArray(";f|m,v") << false
+                                << QStringList{"get_freq ;", "get_mode |", "get_vfo ,"};
+    QTest::newRow("plus then separator") << QByteArray("+;f") << false << QStringList{"get_freq ;"};
+    QTest::newRow("set then read")
+        << QByteArray("F 7000000 f") << false << QStringList{"set_freq", "get_freq"};
+    QTest::newRow("set mode then read")
+        << QByteArray("M USB 2400 m") << false << QStringList{"set_mode", "get_mode"};
+    QTest::newRow("long names") << QByteArray("\\get_freq \\get_mode") << false
+                                << QStringList{"get_freq", "get_mode"};
+    QTest::newRow("unknown ends the line")
+        << QByteArray("f X m") << false << QStringList{"get_freq", name(C::Unknown)};
+    QTest::newRow("malformed ends the line")
+        << QByteArray("F abc f") << false << QStringList{name(C::Malformed)};
+    QTest::newRow("quit ends the line")
+        << QByteArray("f q m") << false << QStringList{"get_freq", "quit"};
+    QTest::newRow("one-byte codes")
+        << QByteArray("\x88\xf0") << false << QStringList{"get_powerstat", "chk_vfo"};
+    QTest::newRow("VFO mode") << QByteArray("f VFOA m currVFO v") << true
+                              << QStringList{"get_freq VFOA", "get_mode currVFO", "get_vfo"};
+    QTest::newRow("VFO mode, VFO missing")
+        << QByteArray("f") << true << QStringList{name(C::Malformed)};
+    QTest::newRow("VFO word without VFO mode")
+        << QByteArray("+F VFOA 7000000") << false << QStringList{"set_freq n VFOA"};
+    QTest::newRow("satellite pass") << QByteArray("AOS") << false << QStringList{name(C::SatPass)};
+    QTest::newRow("comment after") << QByteArray("f # m") << false << QStringList{"get_freq"};
+    QTest::newRow("prefix alone") << QByteArray("+") << false << QStringList{};
+}
+
+void TestRigctlProtocol::commandLines() {
+    QFETCH(QByteArray, line);
+    QFETCH(bool, vfoMode);
+    QFETCH(QStringList, commands);
+    QStringList got;
+    for (const Request& r :
+         parseLine(std::string_view(line.constData(), std::size_t(line.size())), vfoMode)) {
+        QString g = *r.longName && r.command != Command::Malformed
+                        ? QString::fromLatin1(r.longName)
+                        : QString::number(int(r.command));
+        if (r.separator)
+            g += u' ' +
+                 (r.separator == '\n' ? QString(u'n') : QString(QChar::fromLatin1(r.separator)));
+        if (!r.vfo.empty()) g += u' ' + QString::fromStdString(r.vfo);
+        got << g;
+    }
+    QCOMPARE(got, commands);
+}
+
+// The answers as hamlib 4.5.4's rigctld writes them, byte for byte (taken from it).
+void TestRigctlProtocol::answers_data() {
+    QTest::addColumn<QByteArray>("line");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QByteArrayList>("values"); // "Label=text", "=text" for a bare value
+    QTest::addColumn<QByteArray>("answer");
+    const QByteArrayList freq{"Frequency=7050000"};
+    const QByteArrayList mode{"Mode=USB", "Passband=2400"};
+    const QByteArrayList info{"Freq=7050000", "Mode=USB", "Width=2400", "Split=0", "SatMode=0"};
+    // clang-format off
+    QTest::newRow("f") << QByteArray("f") << 0 << freq << QByteArray("7050000\n");
+    QTest::newRow("+f") << QByteArray("+f") << 0 << freq
+                        << QByteArray("get_freq:\nFrequency: 7050000\nRPRT 0\n");
+    QTest::newRow(";f") << QByteArray(";f") << 0 << freq
+                        << QByteArray("get_freq:;Frequency: 7050000;RPRT 0\n");
+    QTest::newRow("|f") << QByteArray("|f") << 0 << freq
+                        << QByteArray("get_freq:|Frequency: 7050000|RPRT 0\n");
+    QTest::newRow(",f") << QByteArray(",f") << 0 << freq
+                        << QByteArray("get_freq:,Frequency: 7050000,RPRT 0\n");
+    QTest::newRow("m") << QByteArray("m") << 0 << mode << QByteArray("USB\n2400\n");
+    QTest::newRow(";m") << QByteArray(";m") << 0 << mode
+                        << QByteArray("get_mode:;Mode: USB;Passband: 2400;RPRT 0\n");
+    QTest::newRow("F") << QByteArray("F 7050000") << 0 << QByteArrayList{} << QByteArray("RPRT 0\n");
+    QTest::newRow("+F") << QByteArray("+F 7050000") << 0 << QByteArrayList{}
+                        << QByteArray("set_freq: 7050000\nRPRT 0\n");
+    QTest::newRow("|M") << QByteArray("|M USB 2400") << 0 << QByteArrayList{}
+                        << QByteArray("set_mode: USB 2400|RPRT 0\n");
+    QTest::newRow("+F refused") << QByteArray("+\\set_freq 7050000") << -9 << QByteArrayList{}
+                                << QByteArray("set_freq: 7050000\nRPRT -9\n");
+    QTest::newRow("+F bad") << QByteArray("+F abc") << -1 << QByteArrayList{}
+                            << QByteArray("set_freq: abc\nRPRT -1\n");
+    QTest::newRow("+t failing") << QByteArray("+t") << -11 << QByteArrayList{}
+                                << QByteArray("get_ptt:\nRPRT -11\n");
+    QTest::newRow(";l") << QByteArray(";l STRENGTH") << 0 << QByteArrayList{"=-22"}
+                        << QByteArray("get_level: STRENGTH;-22;RPRT 0\n");
+    QTest::newRow(";s") << QByteArray(";s") << 0 << QByteArrayList{"Split=0", "TX VFO=VFOA"}
+                        << QByteArray("get_split_vfo:;Split: 0;TX VFO: VFOA;RPRT 0\n");
+    QTest::newRow("s") << QByteArray("s") << 0 << QByteArrayList{"Split=0", "TX VFO=VFOA"}
+                       << QByteArray("0\nVFOA\n");
+    QTest::newRow("+j") << QByteArray("+j") << 0 << QByteArrayList{"RIT=0"}
+                        << QByteArray("get_rit:\nRIT: 0\nRPRT 0\n");
+    QTest::newRow("chk_vfo") << QByteArray("\\chk_vfo") << 0 << QByteArrayList{"ChkVFO=0"}
+                             << QByteArray("0\n");
+    QTest::newRow("+chk_vfo") << QByteArray("+\\chk_vfo") << 0 << QByteArrayList{"ChkVFO=0"}
+                              << QByteArray("ChkVFO: 0\n");
+    QTest::newRow(";chk_vfo") << QByteArray(";\\chk_vfo") << 0 << QByteArrayList{"ChkVFO=0"}
+                              << QByteArray("ChkVFO: 0\n\n");
+    QTest::newRow("get_powerstat") << QByteArray("\\get_powerstat") << 0
+                                   << QByteArrayList{"Power Status=1"} << QByteArray("1\n");
+    QTest::newRow(";get_powerstat") << QByteArray(";\\get_powerstat") << 0
+                                    << QByteArrayList{"Power Status=1"}
+                                    << QByteArray("get_powerstat:;Power Status: 1\nRPRT 0\n");
+    QTest::newRow("get_lock_mode") << QByteArray("\\get_lock_mode") << 0
+                                   << QByteArrayList{"Locked=0"} << QByteArray("0\nRPRT 0\n");
+    QTest::newRow("|get_lock_mode") << QByteArray("|\\get_lock_mode") << 0
+                                    << QByteArrayList{"Locked=0"}
+                                    << QByteArray("get_lock_mode:|Locked: 0\nRPRT 0\n");
+    QTest::newRow("get_vfo_info") << QByteArray("\\get_vfo_info VFOA") << 0 << info
+                                  << QByteArray("7050000\nUSB\n2400\n0\n0\n");
+    QTest::newRow("+get_vfo_info") << QByteArray("+\\get_vfo_info VFOA") << 0 << info
+                                   << QByteArray("get_vfo_info: VFOA\nFreq: 7050000\nMode: USB\n"
+                                                 "Width: 2400\nSplit: 0\nSatMode: 0\nRPRT 0\n");
+    QTest::newRow(",get_vfo_info") << QByteArray(",\\get_vfo_info VFOA") << 0 << info
+                                   << QByteArray("get_vfo_info: VFOA,Freq: 7050000,Mode: USB,"
+                                                 "Width: 2400,Split: 0,SatMode: 0,RPRT 0\n");
+    QTest::newRow("+set_powerstat") << QByteArray("+\\set_powerstat 1") << 0 << QByteArrayList{}
+                                    << QByteArray("set_powerstat: 1\nRPRT 0\n");
+    QTest::newRow(";set_vfo_opt") << QByteArray(";\\set_vfo_opt 0") << 0 << QByteArrayList{}
+                                  << QByteArray("set_vfo_opt: 0;RPRT 0\n");
+    QTest::newRow("+get_dcd") << QByteArray("+\x8b") << 0 << QByteArrayList{"DCD=0"}
+                              << QByteArray("get_dcd:\nDCD: 0\nRPRT 0\n");
+    QTest::newRow("unknown") << QByteArray("+X") << -4 << QByteArrayList{}
+                             << QByteArray("RPRT -4\n");
+    // clang-format on
+}
+
+void TestRigctlProtocol::answers() {
+    QFETCH(QByteArray, line);
+    QFETCH(int, status);
+    QFETCH(QByteArrayList, values);
+    QFETCH(QByteArray, answer);
+    const Request r = parseRequest(std::string_view(line.constData(), std::size_t(line.size())));
+    QByteArray got;
+    QByteArrayList labels; // each value's label, kept alive for its Value
+    std::vector<Value> v;
+    for (const QByteArray& pair : values) labels << pair.left(pair.indexOf('='));
+    for (qsizetype i = 0; i < values.size(); ++i)
+        v.push_back(Value{labels[i].constData(), values[i].mid(values[i].indexOf('=') + 1)});
+    switch (v.size()) {
+    case 0:
+        appendAnswer(got, r, Status(status));
+        break;
+    case 1:
+        appendAnswer(got, r, Status(status), {v[0]});
+        break;
+    case 2:
+        appendAnswer(got, r, Status(status), {v[0], v[1]});
+        break;
+    default:
+        QCOMPARE(v.size(), std::size_t(5));
+        appendAnswer(got, r, Status(status), {v[0], v[1], v[2], v[3], v[4]});
+        break;
+    }
+    QCOMPARE(got, answer);
 }
 
 void TestRigctlProtocol::lines_data() {

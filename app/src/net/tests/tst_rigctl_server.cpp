@@ -5,10 +5,13 @@
 #include "net/rigctl_server.h"
 #include "simulated_port.h"
 
+#include <nrd535sim/serial_server.h>
 #include <nrd535sim/simulator.h>
 #include <ostry/nrd535.h>
 #include <ostry/serialline.h>
 
+#include <QCoreApplication>
+#include <QNetworkInterface>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QSignalSpy>
@@ -16,6 +19,7 @@
 #include <QTcpSocket>
 #include <QTest>
 
+#include <cctype>
 #include <memory>
 
 namespace {
@@ -110,6 +114,10 @@ RigctlRun runRigctl(quint16 port, const QStringList& commands) {
 
 } // namespace
 
+namespace {
+struct ReferenceRigctld;
+}
+
 class TestRigctlServer : public QObject {
     Q_OBJECT
 private slots:
@@ -128,10 +136,20 @@ private slots:
     void quitCloses();
     void options_data();
     void options();
+    void allowedHosts_data();
+    void allowedHosts();
+    void sharing_data();
+    void sharing();
+    void transcripts_data();
+    void transcripts();
     void realClient_data();
     void realClient();
     void twoRealClientsAtOnce();
     void realClientRefused();
+
+private:
+    std::unique_ptr<ReferenceRigctld> m_reference;
+    bool m_referenceTried = false;
 };
 
 void TestRigctlServer::reads_data() {
@@ -154,6 +172,41 @@ void TestRigctlServer::reads_data() {
     QTest::newRow("other level") << QByteArray("l AF\n") << QByteArray("RPRT -4\n");
     QTest::newRow("V VFOA") << QByteArray("V VFOA\n") << QByteArray("RPRT 0\n");
     QTest::newRow("V VFOB") << QByteArray("V VFOB\n") << QByteArray("RPRT -1\n");
+    QTest::newRow("raw meter") << QByteArray("l RAWSTR\n") << QByteArray("255\n");
+    QTest::newRow("squelch closed") << QByteArray("\x8b\n") << QByteArray("0\n");
+    QTest::newRow("get_rit") << QByteArray("\\get_rit\n") << QByteArray("0\n");
+    QTest::newRow("get_xit") << QByteArray("z\n") << QByteArray("0\n");
+    QTest::newRow("get_split_vfo") << QByteArray("\\get_split_vfo\n") << QByteArray("0\nVFOA\n");
+    QTest::newRow("get_lock_mode") << QByteArray("\\get_lock_mode\n") << QByteArray("0\nRPRT 0\n");
+    QTest::newRow("get_vfo_info") << QByteArray("\\get_vfo_info VFOA\n")
+                                  << QByteArray("9410000\nAM\n5500\n0\n0\n");
+    QTest::newRow("get_vfo_info extended")
+        << QByteArray("+\\get_vfo_info VFOA\n")
+        << QByteArray("get_vfo_info: VFOA\nFreq: 9410000\nMode: AM\nWidth: 5500\nSplit: 0\n"
+                      "SatMode: 0\nRPRT 0\n");
+    QTest::newRow("get_vfo_info VFOB")
+        << QByteArray("\\get_vfo_info VFOB\n") << QByteArray("RPRT -1\n");
+    QTest::newRow("f VFOB") << QByteArray("f VFOB\n") << QByteArray("RPRT -1\n");
+    QTest::newRow("f VFOA") << QByteArray("f VFOA\n") << QByteArray("9410000\n");
+    QTest::newRow("+f") << QByteArray("+f\n")
+                        << QByteArray("get_freq:\nFrequency: 9410000\nRPRT 0\n");
+    QTest::newRow(";m") << QByteArray(";m\n")
+                        << QByteArray("get_mode:;Mode: AM;Passband: 5500;RPRT 0\n");
+    QTest::newRow("+chk_vfo") << QByteArray("+\\chk_vfo\n") << QByteArray("ChkVFO: 0\n");
+    QTest::newRow("prefix on a line of its own")
+        << QByteArray("|\nf\n") << QByteArray("get_freq:|Frequency: 9410000|RPRT 0\n");
+    QTest::newRow("fmv") << QByteArray("fmv\n") << QByteArray("9410000\nAM\n5500\nVFOA\n");
+    QTest::newRow("+f +m +v") << QByteArray("+f +m +v\n")
+                              << QByteArray(
+                                     "get_freq:\nFrequency: 9410000\nRPRT 0\nget_mode:\nMode: AM\n"
+                                     "Passband: 5500\nRPRT 0\nget_vfo:\nVFO: VFOA\nRPRT 0\n");
+    QTest::newRow("set_powerstat") << QByteArray("\\set_powerstat 0\n") << QByteArray("RPRT -11\n");
+    QTest::newRow("AOS") << QByteArray("AOS\n") << QByteArray("RPRT 0\n");
+    QTest::newRow("LOS") << QByteArray("LOS\n") << QByteArray("RPRT 0\n");
+    QTest::newRow("set_vfo_opt") << QByteArray("\\set_vfo_opt 0\n") << QByteArray("RPRT 0\n");
+    QTest::newRow("VFO mode")
+        << QByteArray("\\set_vfo_opt 1\n\\chk_vfo\nf currVFO\n+m VFOA\n")
+        << QByteArray("RPRT 0\n1\n9410000\nget_mode: VFOA\nMode: AM\nPassband: 5500\nRPRT 0\n");
 }
 
 void TestRigctlServer::reads() {
@@ -180,6 +233,10 @@ void TestRigctlServer::writes_data() {
                        << QStringList{"TuneTo 7125000 1 1 1"};
     QTest::newRow("F from hamlib") << QByteArray("F 14074000.000000\n") << QStringList{"F14074000"}
                                    << QStringList{"TuneTo 14074000 1 1 1"};
+    QTest::newRow("F with a VFO") << QByteArray("F VFOA 7125000\n") << QStringList{"F07125000"}
+                                  << QStringList{"TuneTo 7125000 1 1 1"};
+    QTest::newRow("F padded") << QByteArray("F    7125000\n") << QStringList{"F07125000"}
+                              << QStringList{"TuneTo 7125000 1 1 1"};
     QTest::newRow("set_freq") << QByteArray("\\set_freq 1000\n") << QStringList{"F00001000"}
                               << QStringList{"TuneTo 1000 1 1 1"};
     QTest::newRow("M USB 2400") << QByteArray("M USB 2400\n") << QStringList{"D2", "B0", "W2400"}
@@ -282,6 +339,11 @@ void TestRigctlServer::badInput_data() {
     QTest::newRow("NUL bytes") << QByteArray(100, '\0') + '\n' << QByteArray("RPRT -8\n");
     QTest::newRow("one answer per line")
         << QByteArray("f\nX\nt\n") << QByteArray("9410000\nRPRT -4\n0\n");
+    QTest::newRow("unknown ends its line")
+        << QByteArray("f X t\nv\n") << QByteArray("9410000\nRPRT -4\nVFOA\n");
+    QTest::newRow("bad argument ends its line")
+        << QByteArray("+F abc f\n") << QByteArray("set_freq: abc\nRPRT -1\n");
+    QTest::newRow("unknown one-byte code") << QByteArray("\xff\n") << QByteArray("RPRT -4\n");
     QByteArray noise(20000, '\0');
     QRandomGenerator gen(7);
     for (char& b : noise) b = char(gen.bounded(256));
@@ -408,6 +470,309 @@ void TestRigctlServer::options() {
     if (!ok) return;
     QCOMPARE(a, QHostAddress(address));
     QCOMPARE(int(p), port);
+}
+
+void TestRigctlServer::allowedHosts_data() {
+    QTest::addColumn<QString>("hosts");
+    QTest::addColumn<bool>("ok");
+    QTest::addColumn<QStringList>("allowed");
+    QTest::addColumn<QStringList>("refused");
+    const QStringList loopback{"127.0.0.1", "127.3.4.5", "::1", "::ffff:127.0.0.1"};
+    QTest::newRow("empty lets every host in")
+        << "" << true << loopback + QStringList{"192.0.2.9", "2001:db8::1"} << QStringList{};
+    QTest::newRow("one address") << "192.0.2.9" << true
+                                 << loopback + QStringList{"192.0.2.9", "::ffff:192.0.2.9"}
+                                 << QStringList{"192.0.2.10", "2001:db8::1"};
+    QTest::newRow("networks and blanks") << " 192.0.2.0/24 , ,2001:db8::/32" << true
+                                         << loopback + QStringList{"192.0.2.200", "2001:db8:1::5"}
+                                         << QStringList{"198.51.100.1", "2001:db9::1"};
+    QTest::newRow("host name") << "shack.example" << false << QStringList{} << QStringList{};
+    QTest::newRow("bad prefix") << "192.0.2.0/40" << false << QStringList{} << QStringList{};
+}
+
+void TestRigctlServer::allowedHosts() {
+    QFETCH(QString, hosts);
+    QFETCH(bool, ok);
+    QFETCH(QStringList, allowed);
+    QFETCH(QStringList, refused);
+    Nrd535 rx;
+    DriverPanel panel{rx};
+    RigctlServer server{rx, panel};
+    QVERIFY(server.setAllowedHosts(QStringLiteral("198.51.100.7")));
+    QString error;
+    QCOMPARE(server.setAllowedHosts(hosts, &error), ok);
+    QCOMPARE(error.isEmpty(), ok);
+    if (!ok) {
+        // The list stays as it was, and the message names the entry.
+        QCOMPARE(server.allowedHosts(), QStringLiteral("198.51.100.7"));
+        QVERIFY2(error.contains(hosts.trimmed()), qPrintable(error));
+        return;
+    }
+    for (const QString& a : allowed) QVERIFY2(server.hostAllowed(QHostAddress(a)), qPrintable(a));
+    for (const QString& a : refused) QVERIFY2(!server.hostAllowed(QHostAddress(a)), qPrintable(a));
+}
+
+namespace {
+// An address of this machine that is not a loopback one, to be another host on.
+QHostAddress otherHostAddress() {
+    for (const QHostAddress& a : QNetworkInterface::allAddresses())
+        if (a.protocol() == QAbstractSocket::IPv4Protocol && !a.isLoopback()) return a;
+    return {};
+}
+} // namespace
+
+// The server bound beyond loopback, reached from this machine's own other address (a client
+// of another host as far as the server can tell) and from loopback.
+void TestRigctlServer::sharing_data() {
+    QTest::addColumn<QString>("hosts");
+    QTest::addColumn<bool>("readOnly");
+    QTest::addColumn<QByteArray>("otherAnswers"); // to "f" then "F 7125000"; one line: refused
+    QTest::addColumn<QByteArray>("loopbackAnswers");
+    QTest::newRow("open") << "" << false << QByteArray("9410000\nRPRT 0\n")
+                          << QByteArray("9410000\nRPRT 0\n");
+    QTest::newRow("other host read-only")
+        << "" << true << QByteArray("9410000\nRPRT -19\n") << QByteArray("9410000\nRPRT 0\n");
+    QTest::newRow("listed") << "%1" << true << QByteArray("9410000\nRPRT -19\n")
+                            << QByteArray("9410000\nRPRT 0\n");
+    QTest::newRow("listed network")
+        << "%1/24" << false << QByteArray("9410000\nRPRT 0\n") << QByteArray("9410000\nRPRT 0\n");
+    QTest::newRow("not listed") << "198.51.100.7" << false << QByteArray("RPRT -19\n")
+                                << QByteArray("9410000\nRPRT 0\n");
+}
+
+void TestRigctlServer::sharing() {
+    QFETCH(QString, hosts);
+    QFETCH(bool, readOnly);
+    QFETCH(QByteArray, otherAnswers);
+    const QHostAddress other = otherHostAddress();
+    if (other.isNull()) QSKIP("this machine has no address besides loopback");
+    Rig rig;
+    QVERIFY(rig.start());
+    QVERIFY(rig.server.listen(QHostAddress(QHostAddress::AnyIPv4), 0));
+    QVERIFY(rig.server.setAllowedHosts(hosts.contains(u'%') ? hosts.arg(other.toString()) : hosts));
+    rig.server.setReadOnly(readOnly);
+    const quint16 port = rig.server.serverPort();
+
+    QTcpSocket remote;
+    remote.bind(other);
+    remote.connectToHost(other, port);
+    QVERIFY(remote.waitForConnected(5000));
+    const bool refused = otherAnswers.count('\n') == 1;
+    QByteArray got = ask(remote, "f\nF 7125000\n", refused ? 1 : 2);
+    QCOMPARE(got, otherAnswers);
+    if (refused) {
+        // Nothing more is read from it: the connection closes.
+        QTRY_COMPARE(remote.state(), QAbstractSocket::UnconnectedState);
+        QCOMPARE(rig.server.clientCount(), 0);
+    }
+    QTcpSocket local;
+    local.connectToHost(QHostAddress(QHostAddress::LocalHost), port);
+    QVERIFY(local.waitForConnected(5000));
+    // Loopback is always let in, and may write whatever the switch says.
+    QCOMPARE(ask(local, "F 7125000\n"), QByteArray("RPRT 0\n"));
+    const int tunes = int(otherAnswers.endsWith("RPRT 0\n")) + 1;
+    QCOMPARE(rig.panel.calls.count(QStringLiteral("TuneTo 7125000 1 1 1")), tunes);
+    if (refused) return;
+    // Taken off the list: its connection closes, loopback's stays.
+    QVERIFY(rig.server.setAllowedHosts(QStringLiteral("198.51.100.7")));
+    QTRY_COMPARE(remote.state(), QAbstractSocket::UnconnectedState);
+    QCOMPARE(ask(local, "v\n"), QByteArray("VFOA\n"));
+    QTRY_COMPARE(rig.server.clientCount(), 1);
+}
+
+namespace {
+
+// A reply in outline: every value replaced by "#", labels, separators, line breaks and reports
+// kept.
+QByteArray shapeOf(const QByteArray& reply, const QByteArray& request) {
+    char sep = '\n';
+    const QByteArray start = request.startsWith('+') ? request.mid(1) : request;
+    if (!start.isEmpty() && std::ispunct(uchar(start[0])) && start[0] != '\\') sep = start[0];
+    QByteArray out, field;
+    const auto flush = [&] {
+        if (field.startsWith("RPRT ") || field.isEmpty() || field.endsWith(':'))
+            out += field;
+        else if (const qsizetype colon = field.indexOf(": "); colon >= 0)
+            out += field.left(colon) + ": #";
+        else
+            out += '#';
+        field.clear();
+    };
+    for (const char ch : reply) {
+        if (ch == '\n' || ch == sep) {
+            flush();
+            out += ch;
+        } else {
+            field += ch;
+        }
+    }
+    flush();
+    return out;
+}
+
+// The "Can ...:" labels of a \dump_caps answer, in order, and how it ends.
+QByteArrayList capsOf(const QByteArray& reply) {
+    QByteArrayList out;
+    for (const QByteArray& line : reply.split('\n'))
+        if (line.startsWith("Can ")) out << line.left(line.indexOf(':') + 1);
+    out << (reply.contains("\nOverall backend warnings:") ? "end" : "no end");
+    out << reply.mid(reply.lastIndexOf("RPRT"));
+    return out;
+}
+
+// The setting names of a \dump_state answer's protocol-1 tail, and its first and last lines.
+QByteArrayList stateOf(const QByteArray& reply) {
+    QByteArrayList lines = reply.split('\n');
+    QByteArrayList out{lines.value(0), reply.endsWith("done\n") ? "done" : "no end"};
+    for (const QByteArray& l : lines)
+        if (l.contains('=')) out << l.left(l.indexOf('='));
+    return out;
+}
+
+// Sends one request line and reads its whole answer: an answer no row asks for marks the end.
+QByteArray exchange(QTcpSocket& s, const QByteArray& line) {
+    const QByteArray marker("get_lock_mode:;Locked: 0\nRPRT 0\n");
+    s.write(line + "\n;\\get_lock_mode\n");
+    QByteArray got;
+    if (!QTest::qWaitFor(
+            [&] {
+                got += s.readAll();
+                return got.endsWith(marker);
+            },
+            5000))
+        return "<no end: " + got + ">";
+    got.chop(marker.size());
+    return got;
+}
+
+// hamlib's own rigctld with its dummy rig, the reference for the answers' layout.
+struct ReferenceRigctld {
+    QProcess process;
+    quint16 port = nrd535sim::SerialServer::freePort();
+    bool start() {
+        const QString program = QStandardPaths::findExecutable(QStringLiteral("rigctld"));
+        if (program.isEmpty()) return false;
+        process.start(program, {"-m", "1", "-T", "127.0.0.1", "-t", QString::number(port)});
+        if (!process.waitForStarted(5000)) return false;
+        return QTest::qWaitFor(
+            [&] {
+                QTcpSocket probe;
+                probe.connectToHost(QHostAddress(QHostAddress::LocalHost), port);
+                return probe.waitForConnected(200);
+            },
+            10000);
+    }
+    ~ReferenceRigctld() {
+        process.terminate();
+        if (!process.waitForFinished(3000)) process.kill();
+    }
+};
+
+} // namespace
+
+// What real clients send, answered by this server and by hamlib's rigctld with its dummy rig
+// in the same run; each answer must have the reference's outline. Where a receiver must answer
+// otherwise, "ours" gives our outline ("!" first: the reference is not asked, it would wait
+// for more arguments or switch itself off) and "note" says why.
+void TestRigctlServer::transcripts_data() {
+    QTest::addColumn<QByteArrayList>("requests");
+    QTest::addColumn<QByteArrayList>("ours"); // per request; "" = the reference's outline
+    QTest::addColumn<QString>("note");
+    const QByteArrayList same;
+    // clang-format off
+    QTest::newRow("hamlib NET rigctl open")
+        << QByteArrayList{"\\get_powerstat", "\\chk_vfo", "\\dump_state", "v", "f"} << same << "";
+    QTest::newRow("WSJT-X poll") << QByteArrayList{"v", "s", "f", "m"} << same << "";
+    QTest::newRow("WSJT-X mode change")
+        << QByteArrayList{"\\get_lock_mode", "M PKTUSB -1", "m"} << same << "";
+    QTest::newRow("WSJT-X resolution probe")
+        << QByteArrayList{"f", "F 9410055", "f", "F 9410000"} << same << "";
+    QTest::newRow("fldigi poll") << QByteArrayList{"f", "m", "f", "m", "f", "m"} << same << "";
+    QTest::newRow("gpredict") << QByteArrayList{"F    9410000", "f", "\x8b", "F 9410000.000000"}
+                              << same << "";
+    QTest::newRow("gpredict pass")
+        << QByteArrayList{"AOS", "LOS"} << QByteArrayList{"RPRT 0\n", "!RPRT 0\n"}
+        << "the dummy takes AOS for set_trn (deprecated, RPRT -18) and LOS for set_level, which "
+           "waits for a value; a receiver has nothing to do at a pass's start and end";
+    QTest::newRow("CQRLOG")
+        << QByteArrayList{"+\\chk_vfo", "+\\dump_caps", "+f +m +v", "+\\set_freq 9410000",
+                          "+\\set_mode USB 2400", "+f +m +v", "+\\set_mode AM 5500"}
+        << same << "";
+    QTest::newRow("extended chk_vfo carries on")
+        << QByteArrayList{"+\\chk_vfo\nf", "+\nm", "v"} << same << "";
+    QTest::newRow("CQRLOG, older") << QByteArrayList{"fmv", "f m v", "V VFOA"} << same << "";
+    QTest::newRow("Log4OM") << QByteArrayList{"\\get_vfo_info VFOA", "+\\get_vfo_info VFOA",
+                                              "\\get_vfo_info VFOB"}
+                            << QByteArrayList{"", "", "RPRT -1\n"}
+                            << "a receiver has one VFO: VFOB is not there";
+    QTest::newRow("scanner levels")
+        << QByteArrayList{"l STRENGTH", "+l STRENGTH", ";l RAWSTR", "l SQL"}
+        << QByteArrayList{"", "", "", "RPRT -4\n"}
+        << "the squelch threshold is a knob on the receiver, not reported";
+    QTest::newRow("separators")
+        << QByteArrayList{";f", "|m", ",s", "|\\get_powerstat", "|\\get_lock_mode", "+\\get_rit",
+                          ",\\get_xit"}
+        << same << "";
+    QTest::newRow("what a receiver cannot do")
+        << QByteArrayList{"t", "+t", "\\set_powerstat 1", "V VFOB", "\\set_vfo_opt 0"}
+        << QByteArrayList{"#\n", "get_ptt:\nPTT: #\nRPRT 0\n", "RPRT -11\n", "RPRT -1\n",
+                          "RPRT 0\n"}
+        << "it never transmits (the dummy has no PTT: RPRT -11); its power is switched at the "
+           "receiver; it has one VFO; VFO mode is there to ask for (the dummy refuses it)";
+    // clang-format on
+}
+
+void TestRigctlServer::transcripts() {
+    QFETCH(QByteArrayList, requests);
+    QFETCH(QByteArrayList, ours);
+    QFETCH(QString, note);
+    // One reference for the whole table, started with its first row.
+    if (!m_referenceTried) {
+        m_referenceTried = true;
+        m_reference = std::make_unique<ReferenceRigctld>();
+        if (!m_reference->start()) m_reference.reset();
+    }
+    if (!m_reference) QSKIP("rigctld is not installed (scripts/deps installs it)");
+    ReferenceRigctld* reference = m_reference.get();
+    Rig rig;
+    QVERIFY(rig.start());
+    auto c = rig.client();
+    QVERIFY(c);
+    QTcpSocket theirs;
+    theirs.connectToHost(QHostAddress(QHostAddress::LocalHost), reference->port);
+    QVERIFY(theirs.waitForConnected(5000));
+    if (!note.isEmpty()) qInfo("%s: %s", QTest::currentDataTag(), qPrintable(note));
+    for (qsizetype i = 0; i < requests.size(); ++i) {
+        const QByteArray& line = requests[i];
+        const QByteArray expected = ours.value(i);
+        const QByteArray mine = exchange(*c, line);
+        if (expected.startsWith('!')) {
+            QCOMPARE(shapeOf(mine, line), expected.mid(1));
+            continue;
+        }
+        const QByteArray reference = exchange(theirs, line);
+        const QByteArray what = "request \"" + line + "\"";
+        if (line.contains("dump_caps")) {
+            QCOMPARE(capsOf(mine), capsOf(reference));
+            QVERIFY2(mine.startsWith(line.startsWith('+') ? "dump_caps:\n" : "Caps dump"),
+                     what.constData());
+        } else if (line.contains("dump_state")) {
+            const QByteArrayList a = stateOf(mine), b = stateOf(reference);
+            QCOMPARE(a.mid(0, 2), b.mid(0, 2));
+            for (const QByteArray& name : a.mid(2))
+                QVERIFY2(b.contains(name), (what + ": " + name).constData());
+        } else if (!expected.isEmpty()) {
+            QCOMPARE(shapeOf(mine, line), expected);
+            if (shapeOf(reference, line) != expected)
+                qInfo("  %s: ours %s, the dummy's %s", what.constData(),
+                      shapeOf(mine, line).replace('\n', "\\n").constData(),
+                      shapeOf(reference, line).replace('\n', "\\n").constData());
+        } else {
+            QVERIFY2(
+                shapeOf(mine, line) == shapeOf(reference, line),
+                (what + ": ours \"" + mine + "\", the dummy's \"" + reference + "\"").constData());
+        }
+    }
 }
 
 void TestRigctlServer::realClient_data() {
