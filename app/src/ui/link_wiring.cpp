@@ -43,10 +43,8 @@ DatabaseLink& WireLink(Main& main) {
             main.WarnBeep();
             return;
         }
-        if (second == u'S')
-            link.Store();
-        else
-            link.Search();
+        // Refused while the receiver is not connected: its fields say nothing then.
+        if (!(second == u'S' ? link.Store() : link.Search())) main.WarnBeep();
     };
     main.scan().SetSource(ScanState::Database, &room->scan);
     return link;
