@@ -5,6 +5,8 @@
 #include "lists/list_line.h"
 #include "settings/settings.h"
 
+#include "core/bounded_file.h"
+
 #include <QFile>
 
 #include <ostry/nrd535.h>
@@ -32,9 +34,9 @@ const QStringList& ListReader::modeTexts() {
 
 bool ListReader::askProfile() {
     profile_.clear();
-    QFile f(path_);
+    QFile f;
     QString first;
-    if (f.open(QIODevice::ReadOnly)) RecordReader::ReadLine(f, first);
+    if (boundedfile::Open(f, path_)) RecordReader::ReadLine(f, first);
     const bool named = first.startsWith(QStringLiteral("#!"));
     const QString name = named ? first.mid(2).trimmed() : QString();
     profile_ = named ? name : NoProfile;
