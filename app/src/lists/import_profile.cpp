@@ -5,6 +5,8 @@
 #include "settings/settings.h"
 
 #include "core/bounded_file.h"
+#include "core/data_paths.h"
+#include "core/record_text.h"
 
 #include <QFile>
 
@@ -123,7 +125,16 @@ bool LoadImportProfile(const QString& file, const QString& name, ImportLayout& l
 
 bool LoadImportProfile(Settings& settings, const QString& name) {
     ImportLayout layout = ImportLayout::FromSettings(settings);
-    if (!LoadImportProfile(settings.IMP_Fil, name, layout)) return false;
+    if (!LoadImportProfile(ImportProfileFile(settings.IMP_Fil), name, layout)) return false;
     layout.ToSettings(settings);
     return true;
+}
+
+QString ImportProfileFile(const QString& setting) {
+    if (setting.isEmpty() || FileExists(setting)) return setting;
+    if (setting.contains(u'/') || setting.contains(u'\\')) return setting;
+    const QString shipped = ShippedDataDir();
+    if (shipped.isEmpty()) return setting;
+    const QString file = shipped + u'/' + setting;
+    return FileExists(file) ? file : setting;
 }

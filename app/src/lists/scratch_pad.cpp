@@ -133,6 +133,12 @@ bool ScratchPad::AppendPadRecord(const QDateTime& now) {
     }
     const double hz = rx_.Fr();
     const int md = rx_.MD(), ft = rx_.FT(), ag = rx_.AG();
+    // A receiver that is not reporting has nothing to note: its fields read -1. (The filter
+    // alone may be unknown while the receiver is held.)
+    if (!rx_.Connected() || hz < 0 || md < 0 || ag < 0) {
+        panel_.WarnBeep();
+        return false;
+    }
     // A pipe, folder or device in the pad's place takes no record (opening it to write could
     // wait for ever).
     const QFileInfo padInfo(settings_.SMT_Pad);

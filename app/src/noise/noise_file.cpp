@@ -88,6 +88,12 @@ int LoadNoiseLine(const QString& path, NoiseSurvey& survey, int index) {
     return count;
 }
 
+QString NoiseFileFailedText(const QString& path) {
+    return QStringLiteral("The noise survey could not be written to \"%1\". It is shown and "
+                          "used for searching until the program ends, but it is not saved.")
+        .arg(path);
+}
+
 bool AppendNoiseLine(const QString& path, const NoiseSurvey& survey) {
     // A pipe or device of that name would block the open or swallow the line.
     if (QFileInfo::exists(path) && !QFileInfo(path).isFile()) return false;

@@ -2,12 +2,15 @@
 
 #include "core/tuner.h"
 #include "input/keys.h"
+#include "noise/noise_file.h"
 #include "noise/smeter_procedures.h"
 #include "ui/main_window.h"
 #include "ui/panel_colours.h"
 #include "ui/rx_noise.h"
 
 #include <fennick/freqs.h>
+
+#include <QMessageBox>
 
 NoiseRoom::NoiseRoom(Main& main) : QObject(&main), m_main(main) {
     m_proc = new SMeterProcedures(
@@ -35,6 +38,12 @@ NoiseRoom::NoiseRoom(Main& main) : QObject(&main), m_main(main) {
     });
     connect(m_proc, &SMeterProcedures::SurveyStarted, this,
             [&main] { main.SMeter.Reset(main.settings.SMT_Sql); });
+    connect(m_proc, &SMeterProcedures::NoiseFileFailed, this, [this](const QString& path) {
+        auto* box = new QMessageBox(QMessageBox::Warning, QStringLiteral("Noise file"),
+                                    NoiseFileFailedText(path), QMessageBox::Ok, &m_main);
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        box->open(); // no nested event loop
+    });
     connect(m_proc, &SMeterProcedures::SurveyFinished, this, [this] {
         m_main.ClearChannelLabels();
         ShowWindow(true);
@@ -75,7 +84,7 @@ RxNoise* NoiseRoom::ShowWindow(bool modal) {
         m_window->CanPage = [this] { return m_main.State().Scan != ScanState::NoiseMeasure; };
     }
     // While a survey runs the window watches it fill; otherwise it shows the file's last.
-    if (!surveying) m_window->Reload();
+    if (!surveying && !m_proc->SurveyUnsaved()) m_window->Reload();
     // Window-modal without a nested event loop: the survey's last report is still being
     // handled when this runs.
     if (modal)
