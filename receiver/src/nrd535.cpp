@@ -513,6 +513,35 @@ double Nrd535::current(SentSlot slot, double reported) {
     return s.value;
 }
 
+qint32 Nrd535::InEffect(ostry::Setting setting) const {
+    SentSlot slot = SentSlots;
+    qint32 reported = m_st.SQ;
+    switch (setting) {
+    case Setting::MD:
+        slot = SentMD, reported = m_st.MD;
+        break;
+    case Setting::FT:
+        slot = SentFT, reported = m_st.FT;
+        break;
+    case Setting::AG:
+        slot = SentAG, reported = m_st.AG;
+        break;
+    case Setting::AT:
+        slot = SentAT, reported = m_st.AT;
+        break;
+    case Setting::NB:
+        slot = SentNB, reported = m_st.NB;
+        break;
+    case Setting::SQ:
+        return reported;
+    }
+    const Sent& s = m_sent[slot];
+    if (s.value < 0 || nowMs() >= s.until) return reported;
+    const bool stale =
+        std::find(s.recent, s.recent + s.count, double(reported)) != s.recent + s.count;
+    return stale ? qint32(s.value) : reported;
+}
+
 void Nrd535::noteSent(SentSlot slot, double reported, double value) {
     Sent& s = m_sent[slot];
     static constexpr int Size = int(sizeof(Sent::recent) / sizeof(double));

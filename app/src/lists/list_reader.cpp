@@ -48,9 +48,10 @@ void ListReader::show(const QString& line, qint64 index) {
     if (!ParseListLine(line, ImportLayout::FromSettings(settings_), modeTexts(), parsed)) return;
     MemoryRecord rec;
     rec.Frequency = parsed.Frequency;
-    rec.Mode = parsed.Mode >= 0 ? parsed.Mode : int(rx_.MD());
-    rec.Filter = rx_.FT();
-    rec.Agc = rx_.AG();
+    // What the list does not say stays as the receiver is set (not as it last reported).
+    rec.Mode = parsed.Mode >= 0 ? parsed.Mode : rx_.InEffect(ostry::Setting::MD);
+    rec.Filter = rx_.InEffect(ostry::Setting::FT);
+    rec.Agc = rx_.InEffect(ostry::Setting::AG);
     rec.Comment = parsed.Comment;
     ApplyRecord(panel_, rx_, settings_, rec, index + 1, ListTag);
 }

@@ -91,9 +91,9 @@ void ScratchPad::show(const QString& line, qint64 index) {
     auto field = [&](int i) { return i < f.size() ? f[i] : QString(); };
     MemoryRecord rec;
     rec.Frequency = PadFrequency(line);
-    rec.Mode = codeOr(field(1), rx_.MD());
-    rec.Filter = codeOr(field(2), rx_.FT());
-    rec.Agc = codeOr(field(3), rx_.AG());
+    rec.Mode = codeOr(field(1), rx_.InEffect(ostry::Setting::MD));
+    rec.Filter = codeOr(field(2), rx_.InEffect(ostry::Setting::FT));
+    rec.Agc = codeOr(field(3), rx_.InEffect(ostry::Setting::AG));
     const QString comment = FitComment(field(5).trimmed(), panel_.CommentWidth(), textWidth_);
     rec.Comment = comment + QStringLiteral("\r\n[") + field(4) + u']';
     ApplyRecord(panel_, rx_, settings_, rec, index + 1, PadTag);

@@ -153,6 +153,11 @@ public:
     // Why the last fOpen failed or the line was lost ("<reason> [Port=n]"); empty after a
     // successful fOpen.
     QString LastError() const;
+    // The setting in effect: what a setter sent while its report is due, else the last report
+    // (MD, FT, AG, AT, NB; SQ has no setter and reads as reported). Clears no modified flag. A
+    // host that keeps "the receiver's own" setting reads it here, not from the getter, which
+    // may still show the report from before the command.
+    qint32 InEffect(ostry::Setting setting) const;
     // The last reported status fields; reading them clears no modified flag.
     const ostry::ReceiverState& state() const { return m_st; }
 
