@@ -2,6 +2,7 @@
 #include <ostry/serialline.h>
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QEventLoop>
 #include <QPointer>
 #include <QTimer>
@@ -64,6 +65,12 @@ Nrd535::Nrd535(QObject* parent)
     m_dumpWatch->setSingleShot(true);
     m_dumpWatch->setInterval(DumpSilenceMs);
     connect(m_dumpWatch, &QTimer::timeout, this, [this] { m_dumpBusy = false; });
+    // The filter's poll stays off until what was pending when the setter returned has run: a
+    // host tick queued meanwhile must not ask for the width while the change is on its way.
+    m_ftDone = new QTimer(this);
+    m_ftDone->setSingleShot(true);
+    m_ftDone->setInterval(0);
+    connect(m_ftDone, &QTimer::timeout, this, [this] { FTBusy = false; });
 }
 
 Nrd535::~Nrd535() = default;
@@ -166,6 +173,9 @@ bool Nrd535::Conn() {
     m_st.MD = m_st.FT = m_st.AG = m_st.AT = m_st.SQ = -1;
     m_st.NB = m_st.SM = -1;
     m_st.ReportedFT = -1;
+    forgetSent();
+    m_ftDone->stop();
+    FTBusy = false;
     RxBuf.clear();
     // Whatever is still waiting (reports of an earlier session, a reply that came too late) would
     // be read as the answers below.
@@ -290,9 +300,10 @@ double Nrd535::Fr() {
     return m_st.Fr;
 }
 void Nrd535::Fr(double value) {
-    if (!m_Connected || value == m_st.Fr) return;
+    if (!m_Connected || value == current(SentFr, m_st.Fr)) return;
     if (value == 0) value = FrZeroSubstitute;
-    if (value >= 0 && value < ostry::FrMax) SendCmd(encodeTune(value));
+    if (value >= 0 && value < ostry::FrMax && SendCmd(encodeTune(value)))
+        noteSent(SentFr, m_st.Fr, std::trunc(value));
 }
 
 bool Nrd535::IsModAT() {
@@ -303,8 +314,10 @@ ONOFF Nrd535::AT() {
     return ONOFF(m_st.AT);
 }
 void Nrd535::AT(ONOFF value) {
-    if (!m_Connected || value == m_st.AT || !settingInRange(Setting::AT, value)) return;
-    SendCmd(encodeDigitCommand(wire::AttCmd, value));
+    if (!m_Connected || double(value) == current(SentAT, m_st.AT) ||
+        !settingInRange(Setting::AT, value))
+        return;
+    if (SendCmd(encodeDigitCommand(wire::AttCmd, value))) noteSent(SentAT, m_st.AT, value);
 }
 
 bool Nrd535::IsModFT() {
@@ -318,7 +331,7 @@ ostry::FT Nrd535::FT() {
     return ostry::FT(m_st.FT);
 }
 void Nrd535::FT(ostry::FT value) {
-    if (!m_Connected || value == m_st.FT) return;
+    if (!m_Connected || double(value) == current(SentFT, m_st.FT)) return;
     qint32 v = value;
     if (v > m_st.BWH) v = Wide;
     if (v < m_BWL && v > 4) v = Narrow;
@@ -326,6 +339,7 @@ void Nrd535::FT(ostry::FT value) {
     // receiver then, so nothing may be stored or reported as its filter either.
     if (v < 0 || (v > Aux && v < m_BWL)) return;
     FTBusy = true;
+    const double before = m_st.FT;
     if (v >= m_BWL) {
         // A continuous bandwidth between the narrow and wide nominal ones.
         SendCmd(encodeDigitCommand(wire::FilterCmd, v <= 2100 ? 1 : 0));
@@ -335,21 +349,15 @@ void Nrd535::FT(ostry::FT value) {
         if (v == Inter) SendCmd(wire::WidthCmd + QByteArray::number(m_st.BWI));
         if (v == Wide) SendCmd(wire::WidthCmd + QByteArray::number(m_st.BWH));
     }
+    noteSent(SentFT, before, v);
+    // The poll of the width stays off until the events pending now have run (the timer below),
+    // so a tick queued behind the caller does not ask while the change is on its way.
+    m_ftDone->start();
     if (v != m_st.FT) {
         m_st.FT = v;
         m_st.ModFT = true;
         raiseOnUpd();
     }
-    // One pass of the event loop, so a change of filter shows before the caller goes on; not
-    // nested inside another pass.
-    QPointer<Nrd535> self(this);
-    if (!m_inPump) {
-        m_inPump = true;
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-        if (!self) return;
-        m_inPump = false;
-    }
-    FTBusy = false;
 }
 
 bool Nrd535::IsModMD() {
@@ -360,8 +368,10 @@ ostry::MD Nrd535::MD() {
     return ostry::MD(m_st.MD);
 }
 void Nrd535::MD(ostry::MD value) {
-    if (!m_Connected || value == m_st.MD || !settingInRange(Setting::MD, value)) return;
-    SendCmd(encodeDigitCommand(wire::ModeCmd, value));
+    if (!m_Connected || double(value) == current(SentMD, m_st.MD) ||
+        !settingInRange(Setting::MD, value))
+        return;
+    if (SendCmd(encodeDigitCommand(wire::ModeCmd, value))) noteSent(SentMD, m_st.MD, value);
 }
 
 bool Nrd535::IsModAG() {
@@ -372,8 +382,10 @@ ostry::AG Nrd535::AG() {
     return ostry::AG(m_st.AG);
 }
 void Nrd535::AG(ostry::AG value) {
-    if (!m_Connected || value == m_st.AG || !settingInRange(Setting::AG, value)) return;
-    SendCmd(encodeDigitCommand(wire::AgcCmd, value));
+    if (!m_Connected || double(value) == current(SentAG, m_st.AG) ||
+        !settingInRange(Setting::AG, value))
+        return;
+    if (SendCmd(encodeDigitCommand(wire::AgcCmd, value))) noteSent(SentAG, m_st.AG, value);
 }
 
 bool Nrd535::IsModNB() {
@@ -387,10 +399,10 @@ qint16 Nrd535::NB() {
     return m_st.NB;
 }
 void Nrd535::NB(qint16 value) {
-    if (!m_Connected || value == m_st.NB) return;
+    if (!m_Connected || value == current(SentNB, m_st.NB)) return;
     NBBusy = true;
     if (settingInRange(Setting::NB, value)) {
-        SendCmd(encodeDigitCommand(wire::NbCmd, value));
+        if (SendCmd(encodeDigitCommand(wire::NbCmd, value))) noteSent(SentNB, m_st.NB, value);
         m_st.NB = value;
         m_st.ModNB = true;
         raiseOnUpd();
@@ -483,6 +495,82 @@ void Nrd535::setMessageDisplay(MessageDisplay display) {
     m_display = display ? std::move(display) : MessageDisplay(defaultDisplay);
 }
 
+namespace {
+qint64 nowMs() {
+    return QDeadlineTimer::current().deadline();
+}
+} // namespace
+
+double Nrd535::current(SentSlot slot, double reported) {
+    Sent& s = m_sent[slot];
+    if (s.value < 0) return reported;
+    const bool stale = std::find(s.recent, s.recent + s.count, reported) != s.recent + s.count;
+    if (!stale || nowMs() >= s.until) {
+        // The receiver's own value, or its report had time to come: the report is the truth.
+        s = Sent{};
+        return reported;
+    }
+    return s.value;
+}
+
+qint32 Nrd535::InEffect(ostry::Setting setting) const {
+    SentSlot slot = SentSlots;
+    qint32 reported = m_st.SQ;
+    switch (setting) {
+    case Setting::MD:
+        slot = SentMD, reported = m_st.MD;
+        break;
+    case Setting::FT:
+        slot = SentFT, reported = m_st.FT;
+        break;
+    case Setting::AG:
+        slot = SentAG, reported = m_st.AG;
+        break;
+    case Setting::AT:
+        slot = SentAT, reported = m_st.AT;
+        break;
+    case Setting::NB:
+        slot = SentNB, reported = m_st.NB;
+        break;
+    case Setting::SQ:
+        return reported;
+    }
+    const Sent& s = m_sent[slot];
+    if (s.value < 0 || nowMs() >= s.until) return reported;
+    const bool stale =
+        std::find(s.recent, s.recent + s.count, double(reported)) != s.recent + s.count;
+    return stale ? qint32(s.value) : reported;
+}
+
+void Nrd535::noteSent(SentSlot slot, double reported, double value) {
+    Sent& s = m_sent[slot];
+    static constexpr int Size = int(sizeof(Sent::recent) / sizeof(double));
+    const auto remember = [&s](double v) {
+        if (std::find(s.recent, s.recent + s.count, v) != s.recent + s.count) return;
+        s.recent[s.next] = v;
+        s.next = (s.next + 1) % Size;
+        s.count = std::min(s.count + 1, Size);
+    };
+    if (s.value < 0 || nowMs() >= s.until) s = Sent{};
+    remember(reported);
+    remember(value);
+    s.value = value;
+    s.until = nowMs() + ReportDueMs;
+}
+
+void Nrd535::confirmSent() {
+    // A report showing the value sent: the command has been carried out, so whatever the
+    // receiver reports from now on is its own. Filter and blanker are stored by their setters
+    // and wait for the deadline instead.
+    const double reported[] = {m_st.Fr, double(m_st.MD), -1, double(m_st.AG), double(m_st.AT)};
+    for (int slot : {SentFr, SentMD, SentAG, SentAT})
+        if (m_sent[slot].value >= 0 && m_sent[slot].value == reported[slot]) m_sent[slot] = Sent{};
+}
+
+void Nrd535::forgetSent() {
+    for (Sent& s : m_sent) s = Sent{};
+}
+
 bool Nrd535::SendCmd(const QByteArray& cmd) {
     if (!Serial->isOpen()) return false;
     // Whoever sends a command waits for what it brings: read lines as they arrive again.
@@ -527,6 +615,7 @@ void Nrd535::Serial_OnComm() {
     SetRxNotify(false);
     const QByteArray data = Serial->readAll();
     const auto res = RxBuf.feed(m_st, data);
+    if (res.upd) confirmSent();
     QPointer<Nrd535> self(this);
     if (res.upd) raiseOnUpd();
     if (!self) return;

@@ -15,6 +15,8 @@
 #include <QTimer>
 #include <QUrl>
 
+#include <cerrno>
+
 #include <termios.h>
 #include <unistd.h>
 
@@ -447,13 +449,24 @@ bool SerialLine::write(const QByteArray& data) {
     if (!isUp()) return false;
     const QByteArray wire = m_io == m_tcp && m_telnet ? Rfc2217Codec::escape(data) : data;
     QByteArray rest = wire;
-    if (m_io == m_sp && m_sp->bytesToWrite() == 0) {
+    // The device is full (it takes bytes at the line's pace): the port's write notifier sends
+    // the rest once it has room. Pushing then would meet the same full device, which the port
+    // reports as a lost resource.
+    bool deviceFull = m_io == m_sp && m_sp->bytesToWrite() > 0;
+    if (m_io == m_sp && !deviceFull) {
         // Nothing waits in the port's buffer, so the descriptor takes the bytes directly: the
         // port would otherwise arm its write notifier and spend two passes of the event loop
         // on every command. What the device does not take, or an error, goes the usual way.
         const ssize_t n = ::write(int(m_sp->handle()), wire.constData(), size_t(wire.size()));
         if (n == wire.size()) return true;
         if (n > 0) rest = wire.mid(n);
+        deviceFull = n > 0 || errno == EAGAIN || errno == EWOULDBLOCK;
+    }
+    if (m_io->bytesToWrite() + rest.size() > MaxWriteQueue) {
+        m_error = QStringLiteral("The line is not carrying what was sent (%1 bytes wait to go "
+                                 "out); the command was dropped")
+                      .arg(m_io->bytesToWrite());
+        return false;
     }
     if (m_io->write(rest) != rest.size()) {
         m_error = m_io->errorString();
@@ -462,9 +475,13 @@ bool SerialLine::write(const QByteArray& data) {
     // Push now rather than on the next event loop pass; the rest follows on the notifier.
     if (m_io == m_tcp)
         m_tcp->flush();
-    else
+    else if (!deviceFull)
         m_sp->flush();
     return isUp();
+}
+
+qint64 SerialLine::bytesToWrite() const {
+    return m_io ? m_io->bytesToWrite() : 0;
 }
 
 void SerialLine::onReadyRead() {

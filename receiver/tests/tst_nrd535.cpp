@@ -13,6 +13,10 @@
 
 #include <memory>
 
+#include <fcntl.h>
+#include <pty.h>
+#include <unistd.h>
+
 using namespace ostry;
 
 namespace {
@@ -77,6 +81,11 @@ private slots:
     void settersIdleUntilConnected();
     void filterAndBlankerSettersReportAtOnce_data();
     void filterAndBlankerSettersReportAtOnce();
+    void settersCompareWithWhatWasSent_data();
+    void settersCompareWithWhatWasSent();
+    void theReportIsTheTruthAgain();
+    void filterSetterRunsNoEvents();
+    void writeQueueIsBounded();
     void statusReportsReachTheHost();
     void channelDump();
     void fOpenFailure_data();
@@ -236,27 +245,28 @@ void TestNrd535::settersIdleUntilConnected() {
 }
 
 // The FT and NB setters store what they sent and raise OnUpd at once. While one of them runs, the
-// matching poll stays unsent: from the host's OnUpd handler and, for FT, from whatever the event
-// pass after it runs. Polls go out again once the setter has returned.
+// matching poll stays unsent: from the host's OnUpd handler and, for FT, from whatever was
+// pending when it was called (a host tick), which runs after it has returned and never inside
+// it. Polls go out again after that pass.
 void TestNrd535::filterAndBlankerSettersReportAtOnce_data() {
     QTest::addColumn<QString>("setter");
     QTest::addColumn<QStringList>("lines");
     QTest::addColumn<int>("ft");
     QTest::addColumn<int>("nb");
     QTest::addColumn<int>("updates");
-    QTest::addColumn<bool>("pumped");
-    // Connected with FT unknown (-1) and NB 0. Each setter is followed by FTUpd and NBUpd.
+    // Connected with FT unknown (-1) and NB 0. The OnUpd handler, the pending event and the
+    // caller after the pass each poll FTUpd and NBUpd.
     // clang-format off
-    QTest::newRow("FT bandwidth") << "FT 2400" << QStringList{"B0", "W2400", "N", "N", "W", "N"} << 2400 << 0 << 1 << true;
-    QTest::newRow("FT Inter")     << "FT 1"    << QStringList{"B1", "W2200", "N", "N", "W", "N"} << 1    << 0 << 1 << true;
-    QTest::newRow("FT wide")      << "FT 7000" << QStringList{"B0", "W5500", "N", "N", "W", "N"} << 0    << 0 << 1 << true;
-    QTest::newRow("FT = BWH")     << "FT 5500" << QStringList{"B0", "W5500", "N", "N", "W", "N"} << 5500 << 0 << 1 << true;
-    QTest::newRow("FT narrow")    << "FT 100"  << QStringList{"B2", "N", "N", "W", "N"}          << 2    << 0 << 1 << true;
-    QTest::newRow("FT 5")         << "FT 5"    << QStringList{"B2", "N", "N", "W", "N"}          << 2    << 0 << 1 << true;
-    QTest::newRow("FT 4")         << "FT 4"    << QStringList{"W", "N"}                          << -1   << 0 << 0 << false;
-    QTest::newRow("FT negative")  << "FT -2"   << QStringList{"W", "N"}                          << -1   << 0 << 0 << false;
-    QTest::newRow("NB 2")         << "NB 2"    << QStringList{"N2", "W", "W", "N"}               << -1   << 2 << 1 << false;
-    QTest::newRow("NB 3")         << "NB 3"    << QStringList{"W", "N"}                          << -1   << 0 << 0 << false;
+    QTest::newRow("FT bandwidth") << "FT 2400" << QStringList{"B0", "W2400", "N", "N", "W", "N"} << 2400 << 0 << 1;
+    QTest::newRow("FT Inter")     << "FT 1"    << QStringList{"B1", "W2200", "N", "N", "W", "N"} << 1    << 0 << 1;
+    QTest::newRow("FT wide")      << "FT 7000" << QStringList{"B0", "W5500", "N", "N", "W", "N"} << 0    << 0 << 1;
+    QTest::newRow("FT = BWH")     << "FT 5500" << QStringList{"B0", "W5500", "N", "N", "W", "N"} << 5500 << 0 << 1;
+    QTest::newRow("FT narrow")    << "FT 100"  << QStringList{"B2", "N", "N", "W", "N"}          << 2    << 0 << 1;
+    QTest::newRow("FT 5")         << "FT 5"    << QStringList{"B2", "N", "N", "W", "N"}          << 2    << 0 << 1;
+    QTest::newRow("FT 4")         << "FT 4"    << QStringList{"W", "N", "W", "N"}                << -1   << 0 << 0;
+    QTest::newRow("FT negative")  << "FT -2"   << QStringList{"W", "N", "W", "N"}                << -1   << 0 << 0;
+    QTest::newRow("NB 2")         << "NB 2"    << QStringList{"N2", "W", "W", "N", "W", "N"}     << -1   << 2 << 1;
+    QTest::newRow("NB 3")         << "NB 3"    << QStringList{"W", "N", "W", "N"}                << -1   << 0 << 0;
     // clang-format on
 }
 
@@ -266,7 +276,6 @@ void TestNrd535::filterAndBlankerSettersReportAtOnce() {
     QFETCH(int, ft);
     QFETCH(int, nb);
     QFETCH(int, updates);
-    QFETCH(bool, pumped);
     Rig rig;
     QVERIFY(rig.connect());
     QTRY_COMPARE(rig.rx.NB(), qint16(0));
@@ -277,6 +286,7 @@ void TestNrd535::filterAndBlankerSettersReportAtOnce() {
 
     bool inSetter = false;
     bool ranInside = false;
+    bool ranAfter = false;
     QList<QVariantList> inside; // OnUpd raised while the setter runs
     QObject::connect(&rig.rx, &Nrd535::OnUpd, &rig.rx,
                      [&](double fr, ostry::MD, ostry::FT f, ostry::AG, ostry::ONOFF, qint16 n) {
@@ -286,12 +296,12 @@ void TestNrd535::filterAndBlankerSettersReportAtOnce() {
                          rig.rx.NBUpd();
                      });
     const QStringList got = rig.linesOf([&] {
-        // Posted before the setter: runs in the setter's event pass, if it has one.
+        // Posted before the setter, as a host's tick may be.
         QMetaObject::invokeMethod(
             &rig.rx,
             [&] {
-                if (!inSetter || ranInside) return;
-                ranInside = true;
+                ranInside = inSetter;
+                ranAfter = true;
                 rig.rx.FTUpd();
                 rig.rx.NBUpd();
             },
@@ -299,11 +309,13 @@ void TestNrd535::filterAndBlankerSettersReportAtOnce() {
         inSetter = true;
         call(rig.rx, setter);
         inSetter = false;
+        QVERIFY(QTest::qWaitFor([&] { return ranAfter; }, 2000));
+        QCoreApplication::processEvents();
         rig.rx.FTUpd();
         rig.rx.NBUpd();
     });
     QCOMPARE(got, lines);
-    QCOMPARE(ranInside, pumped);
+    QVERIFY(!ranInside);
     QCOMPARE(inside.size(), updates);
     if (updates) {
         QCOMPARE(inside[0][1].toInt(), ft);
@@ -313,6 +325,95 @@ void TestNrd535::filterAndBlankerSettersReportAtOnce() {
     QCOMPARE(rig.rx.IsModNB(), setter.startsWith("NB") && updates > 0);
     QCOMPARE(int(rig.rx.FT()), ft);
     QCOMPARE(int(rig.rx.NB()), nb);
+}
+
+// Setters called one after the other before the receiver could report compare with what the
+// first of them sent: the report the second one would compare with is not there yet.
+void TestNrd535::settersCompareWithWhatWasSent_data() {
+    QTest::addColumn<QString>("calls");
+    QTest::addColumn<QStringList>("lines");
+    // Connected on 9410 kHz, AM, Slow, attenuator off, Wide.
+    // clang-format off
+    QTest::newRow("mode there and back")  << "MD 3;MD 4"         << QStringList{"D3", "D4"};
+    QTest::newRow("mode twice")           << "MD 3;MD 3"         << QStringList{"D3"};
+    QTest::newRow("agc there and back")   << "AG 1;AG 0"         << QStringList{"G1", "G0"};
+    QTest::newRow("att there and back")   << "AT 1;AT 0"         << QStringList{"A1", "A0"};
+    QTest::newRow("tune there and back")  << "Fr 7100000;Fr 9410000" << QStringList{"F07100000", "F09410000"};
+    QTest::newRow("tune twice")           << "Fr 7100000;Fr 7100000" << QStringList{"F07100000"};
+    QTest::newRow("filter there and back") << "FT 1;FT 0"        << QStringList{"B1", "W2200", "B0", "W5500"};
+    QTest::newRow("blanker there and back") << "NB 1;NB 0"       << QStringList{"N1", "N0"};
+    // A database message after a band entry: the band's mode, then the message's own.
+    QTest::newRow("band then message")    << "MD 3;FT 1;Fr 7100000;MD 4;FT 0;AG 0"
+                                          << QStringList{"D3", "B1", "W2200", "F07100000", "D4", "B0", "W5500"};
+    // clang-format on
+}
+
+void TestNrd535::settersCompareWithWhatWasSent() {
+    QFETCH(QString, calls);
+    QFETCH(QStringList, lines);
+    Rig rig;
+    QVERIFY(rig.connect());
+    rig.rx.FT(ostry::Wide);
+    QTRY_VERIFY(rig.sim.receivedLines().contains(QStringLiteral("W5500")));
+    QTRY_VERIFY(rig.rx.state().AG == 0 && rig.rx.state().AT == 0 && rig.rx.state().MD == 4);
+    rig.sim.clearReceivedLines();
+    const QStringList got = rig.linesOf([&] {
+        for (const QString& c : calls.split(u';')) call(rig.rx, c);
+    });
+    QCOMPARE(got, lines);
+}
+
+// Once the receiver has reported, its report is the truth again: a change on its front panel
+// back to the value before the program's is sent over again when asked for.
+void TestNrd535::theReportIsTheTruthAgain() {
+    Rig rig;
+    QVERIFY(rig.connect());
+    rig.rx.MD(ostry::USB);
+    QTRY_COMPARE(rig.rx.state().MD, qint32(ostry::USB));
+    nrd535sim::RxSettings s;
+    s.hz = 9410000;
+    s.md = ostry::AM;
+    rig.sim.panelSet(s);
+    QTRY_COMPARE(rig.rx.state().MD, qint32(ostry::AM));
+    rig.sim.clearReceivedLines();
+    QCOMPARE(rig.linesOf([&] { rig.rx.MD(ostry::USB); }), QStringList{"D2"});
+}
+
+// The FT setter runs nothing of its caller's: an event pending when it is called (a second
+// database message, a host tick) runs after it has returned.
+void TestNrd535::filterSetterRunsNoEvents() {
+    Rig rig;
+    QVERIFY(rig.connect());
+    bool ran = false;
+    QTimer::singleShot(0, &rig.rx, [&] { ran = true; });
+    rig.rx.FT(ostry::Inter);
+    QVERIFY(!ran);
+    rig.rx.FT(ostry::Aux);
+    QVERIFY(!ran);
+    QTRY_VERIFY(ran);
+}
+
+// A line that takes nothing (the far end stopped reading) stays open and refuses commands once
+// its queue is full, instead of growing without end or counting as unplugged.
+void TestNrd535::writeQueueIsBounded() {
+    int master = -1, slave = -1;
+    char name[128] = {};
+    QVERIFY(::openpty(&master, &slave, name, nullptr, nullptr) == 0);
+    setPortDevice(TestPort, QString::fromLatin1(name));
+    SerialLine line;
+    line.setPortNumber(TestPort);
+    QVERIFY(line.open());
+    const QByteArray cmd("F09410000\r");
+    bool refused = false;
+    for (int i = 0; i < 200000 && !refused; ++i) refused = !line.write(cmd);
+    QVERIFY(refused);
+    QVERIFY2(line.isOpen() && line.errorString().contains(QStringLiteral("not carrying")),
+             qPrintable(line.errorString()));
+    QVERIFY(line.bytesToWrite() <= SerialLine::MaxWriteQueue);
+    line.close();
+    ::close(slave);
+    ::close(master);
+    setPortDevice(TestPort, QString());
 }
 
 void TestNrd535::statusReportsReachTheHost() {

@@ -1,5 +1,7 @@
 #include "core/record_text.h"
 
+#include "files/bounded_file.h"
+
 #include <QFile>
 
 #include <algorithm>
@@ -36,7 +38,6 @@ bool SplitRecordLine(QStringView line, QChar separator, QChar commentMark, int l
 }
 
 bool FileExists(const QString& name) {
-    if (name.isEmpty()) return false;
-    QFile f(name);
-    return f.open(QIODevice::ReadOnly);
+    // A pipe, folder or device of that name is no file: opening it could wait for ever.
+    return boundedfile::Readable(name);
 }

@@ -13,7 +13,9 @@
 #include <QDBusVariant>
 #include <QTimer>
 
+#include <algorithm>
 #include <cstdio>
+#include <utility>
 
 namespace {
 
@@ -36,8 +38,12 @@ void offLine(const QString& why) {
 
 DatabaseLink::DatabaseLink(Panel& panel, Nrd535& receiver, QObject* parent)
     : QObject(parent), panel_(panel), receiver_(receiver),
-      bus_(QDBusConnection(QStringLiteral("kelvane-no-link"))), timer_(new QTimer(this)) {
+      bus_(QDBusConnection(QStringLiteral("kelvane-no-link"))), timer_(new QTimer(this)),
+      lineFree_(new QTimer(this)) {
     connect(timer_, &QTimer::timeout, this, &DatabaseLink::TimDDE_Timer);
+    lineFree_->setSingleShot(true);
+    lineFree_->setTimerType(Qt::PreciseTimer);
+    connect(lineFree_, &QTimer::timeout, this, &DatabaseLink::applyWaiting);
 }
 
 DatabaseLink::~DatabaseLink() {
@@ -92,6 +98,8 @@ bool DatabaseLink::Start(const QString& databasePath, const QString& appName, QD
 
 void DatabaseLink::Stop() {
     setInterval(0);
+    lineFree_->stop();
+    waiting_.clear();
     delete attempt_;
     attempt_ = nullptr;
     unsubscribe();
@@ -150,6 +158,9 @@ QDBusMessage DatabaseLink::onCall(const QDBusMessage& call) {
 void DatabaseLink::linkOpened(const QString& client) {
     clients_.insert(client);
     watcher_->addWatchedService(client);
+    // A link back already on its way, or made, keeps its cycle: a peer calling Open again and
+    // again must not keep putting off the first attempt.
+    if (linkPending_ || linked_) return;
     linkPending_ = true;
     setInterval(FirstTryMs);
 }
@@ -241,17 +252,44 @@ void DatabaseLink::DDEDb2Ct_Change(const QString& text) {
     DatabaseMessage message;
     if (ddebus::AcceptableText(text) && ParseDatabaseMessage(text, message) == 'S' &&
         panel_.State().Connected) {
-        const double hz = Registry::LenientNumber(message.Frequency);
-        // A frequency the receiver cannot take is not sent; the settings still are.
-        if (hz >= 0 && hz <= HighestHz) panel_.TuneTo(hz, true, true, true);
-        panel_.ShowMode(ModeCodeFromName(message.Mode), true);
-        panel_.ShowFilter(FilterCodeFromName(message.Filter), true);
-        panel_.ShowAgc(AgcCodeFromName(message.Agc), true);
+        if (lineFree_->isActive()) {
+            // The line still carries the last message: this one waits, in place of any older.
+            waiting_ = {message.Frequency, message.Mode, message.Filter, message.Agc};
+        } else {
+            applyMessage(message.Frequency, message.Mode, message.Filter, message.Agc);
+        }
     }
     emit Received(text);
 }
 
-void DatabaseLink::Send(QChar command) {
+int DatabaseLink::MessageLineMs() const {
+    // "F" and eight digits, "D", "B" and "G" with a digit, "W" and four digits, each with its
+    // carriage return; ten bits a character.
+    constexpr int MessageBytes = 10 + 3 + 3 + 3 + 6;
+    const int baud = std::max(300, receiver_.Baud().toInt());
+    return std::max(1, (1000 * MessageBytes * 10 + baud - 1) / baud);
+}
+
+void DatabaseLink::applyMessage(const QString& frequency, const QString& mode,
+                                const QString& filter, const QString& agc) {
+    lineFree_->start(MessageLineMs());
+    const double hz = Registry::LenientNumber(frequency);
+    // A frequency the receiver cannot take is not sent; the settings still are.
+    if (hz >= 0 && hz <= HighestHz) panel_.TuneTo(hz, true, true, true);
+    panel_.ShowMode(ModeCodeFromName(mode), true);
+    panel_.ShowFilter(FilterCodeFromName(filter), true);
+    panel_.ShowAgc(AgcCodeFromName(agc), true);
+}
+
+void DatabaseLink::applyWaiting() {
+    if (waiting_.isEmpty()) return;
+    const QStringList m = std::exchange(waiting_, {});
+    // The receiver link may have gone down while the message waited.
+    if (panel_.State().Connected) applyMessage(m[0], m[1], m[2], m[3]);
+}
+
+bool DatabaseLink::Send(QChar command) {
+    if (!receiver_.Connected() || !panel_.State().Connected) return false;
     const QString text = BuildDatabaseMessage(
         command, receiver_.Fr() / 1000, ModeNameFromCode(static_cast<int>(receiver_.MD())),
         FilterNameFromCode(static_cast<int>(receiver_.FT())),
@@ -259,11 +297,11 @@ void DatabaseLink::Send(QChar command) {
     published_ = text;
     if (topic_) topic_->SetText(bus_, text);
     emit Published(text);
+    return true;
 }
 
 void DatabaseLink::RequestNext() {
-    Send(QLatin1Char('N'));
-    DatabaseRecord(databaseRecord_ + 1);
+    if (Send(QLatin1Char('N'))) DatabaseRecord(databaseRecord_ + 1);
 }
 
 QString DatabaseLink::DDECt2Db() const {

@@ -5,6 +5,7 @@
 #include <QObject>
 #include <QSet>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <memory>
@@ -65,14 +66,21 @@ public:
     void ConnectDatabaseLink(bool wanted, const std::function<void(bool linked)>& done);
 
     // The receive step for one text of the database's item: "S" with the receiver link up tunes
-    // and sets mode, filter and AGC; anything else changes nothing.
+    // and sets mode, filter and AGC, as one unit; anything else changes nothing. "S" messages
+    // that come faster than the line carries the commands of one wait in a single place, each
+    // newer one taking the older one's: only the newest is applied once the line is free.
     void DDEDb2Ct_Change(const QString& text);
+    // Line time of one message's commands at the receiver's speed ("F", "D", "B", "W", "G").
+    int MessageLineMs() const;
+    // An "S" message waits for the line.
+    bool MessageWaiting() const { return !waiting_.isEmpty(); }
 
     // Publishes a message built from the receiver's frequency, mode, filter and AGC and the
-    // record counter.
-    void Send(QChar command);
-    void Search() { Send(QLatin1Char('L')); }
-    void Store() { Send(QLatin1Char('R')); }
+    // record counter. Refused (false, nothing published) while the receiver is not connected:
+    // its fields say nothing then.
+    bool Send(QChar command);
+    bool Search() { return Send(QLatin1Char('L')); }
+    bool Store() { return Send(QLatin1Char('R')); }
     // One step of the database scan: asks for the next record ("N") and counts the request.
     void RequestNext();
     // The last message published.
@@ -101,6 +109,9 @@ private:
     void setInterval(int ms);
     void finishAttempt(bool ok);
     void unsubscribe();
+    void applyMessage(const QString& frequency, const QString& mode, const QString& filter,
+                      const QString& agc);
+    void applyWaiting();
 
     Panel& panel_;
     Nrd535& receiver_;
@@ -110,6 +121,9 @@ private:
     std::unique_ptr<ddebus::TopicObject> topic_;
     QDBusServiceWatcher* watcher_ = nullptr;
     QTimer* timer_ = nullptr;
+    // The line is busy with the last message applied until this timer runs out.
+    QTimer* lineFree_ = nullptr;
+    QStringList waiting_; // frequency, mode, filter, AGC of the newest message held back
     QObject* attempt_ = nullptr;
     QSet<QString> clients_;
     bool subscribed_ = false;

@@ -10,8 +10,9 @@
 
 namespace {
 
+// 7 and 8 are the receiver's own mode codes: ECSS on the upper, then on the lower sideband.
 constexpr std::array<const char*, 9> ModeNames{"RTTY", "CW",  "USB",    "LSB",   "AM",
-                                               "FM",   "FAX", "ECSS-L", "ECSS-U"};
+                                               "FM",   "FAX", "ECSS-U", "ECSS-L"};
 constexpr std::array<const char*, 4> FilterNames{"Wide", "Medium", "Narrow", "Aux."};
 constexpr std::array<const char*, 3> AgcNames{"Slow", "Fast", "Off"};
 

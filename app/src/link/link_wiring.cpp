@@ -21,10 +21,8 @@ LinkRoom::LinkRoom(RoomHost& host)
             host.panel().WarnBeep();
             return;
         }
-        if (second == u'S')
-            link_.Store();
-        else
-            link_.Search();
+        // Refused while the receiver is not connected: its fields say nothing then.
+        if (!(second == u'S' ? link_.Store() : link_.Search())) host.panel().WarnBeep();
     };
     host.scan().SetSource(ScanState::Database, &scan_);
 }

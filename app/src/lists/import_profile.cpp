@@ -4,11 +4,17 @@
 #include "lists/record_reader.h"
 #include "settings/settings.h"
 
+#include "files/bounded_file.h"
+#include "core/data_paths.h"
+#include "core/record_text.h"
+
 #include <QFile>
 
 #include <algorithm>
 
 namespace {
+
+constexpr int MaxProfileLines = 10000;
 
 // Widths beyond this are as good as "the rest of the line".
 constexpr int MaxWidth = 9999;
@@ -88,25 +94,28 @@ int ApplyProfileLine(QStringView line, ImportLayout& layout) {
 
 QStringList ProfileNames(const QString& file) {
     QStringList names;
-    QFile f(file);
-    if (!f.open(QIODevice::ReadOnly)) return names;
+    QFile f;
+    if (!boundedfile::Open(f, file)) return names;
     QString line;
-    while (RecordReader::ReadLine(f, line)) {
+    // A profile file is a few dozen lines; a huge one is read no further than this.
+    for (int n = 0; n < MaxProfileLines && RecordReader::ReadLine(f, line); ++n) {
         const qsizetype bar = line.indexOf(u'|');
         const QStringView first = bar < 0 ? QStringView(line) : QStringView(line).left(bar);
         if (first.startsWith(u'#')) continue;
         const QString key = ProfileKey(line);
-        if (!key.isEmpty()) names << key;
+        // A binary file's bytes name no profile.
+        const bool text = std::none_of(key.begin(), key.end(), [](QChar c) { return c < u' '; });
+        if (!key.isEmpty() && text) names << key;
     }
     return names;
 }
 
 bool LoadImportProfile(const QString& file, const QString& name, ImportLayout& layout) {
-    QFile f(file);
-    if (!f.open(QIODevice::ReadOnly)) return false;
+    QFile f;
+    if (!boundedfile::Open(f, file)) return false;
     const QString wanted = name.trimmed().toUpper();
     QString line;
-    while (RecordReader::ReadLine(f, line)) {
+    for (int n = 0; n < MaxProfileLines && RecordReader::ReadLine(f, line); ++n) {
         if (ProfileKey(line) != wanted) continue;
         ApplyProfileLine(line, layout);
         return true;
@@ -116,7 +125,16 @@ bool LoadImportProfile(const QString& file, const QString& name, ImportLayout& l
 
 bool LoadImportProfile(Settings& settings, const QString& name) {
     ImportLayout layout = ImportLayout::FromSettings(settings);
-    if (!LoadImportProfile(settings.IMP_Fil, name, layout)) return false;
+    if (!LoadImportProfile(ImportProfileFile(settings.IMP_Fil), name, layout)) return false;
     layout.ToSettings(settings);
     return true;
+}
+
+QString ImportProfileFile(const QString& setting) {
+    if (setting.isEmpty() || FileExists(setting)) return setting;
+    if (setting.contains(u'/') || setting.contains(u'\\')) return setting;
+    const QString shipped = ShippedDataDir();
+    if (shipped.isEmpty()) return setting;
+    const QString file = shipped + u'/' + setting;
+    return FileExists(file) ? file : setting;
 }

@@ -60,3 +60,9 @@ QStringList ProfileNames(const QString& file);
 bool LoadImportProfile(const QString& file, const QString& name, ImportLayout& layout);
 // The same on the live settings, from the profile file named by "IMP_Fil".
 bool LoadImportProfile(Settings& settings, const QString& name);
+
+// The profile file "IMP_Fil" names: the file itself when it can be read; for a plain file
+// name (no folder in it) that is not in the working folder, the one of that name shipped with
+// the program (share/kelvane/ of the installation, or the sources' data folder), when there is
+// one; otherwise the name as given.
+QString ImportProfileFile(const QString& setting);

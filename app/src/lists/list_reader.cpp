@@ -5,6 +5,8 @@
 #include "settings/records.h"
 #include "settings/settings.h"
 
+#include "files/bounded_file.h"
+
 #include <QFile>
 
 #include <ostry/nrd535.h>
@@ -32,9 +34,9 @@ const QStringList& ListReader::modeTexts() {
 
 bool ListReader::askProfile() {
     profile_.clear();
-    QFile f(path_);
+    QFile f;
     QString first;
-    if (f.open(QIODevice::ReadOnly)) RecordReader::ReadLine(f, first);
+    if (boundedfile::Open(f, path_)) RecordReader::ReadLine(f, first);
     const bool named = first.startsWith(QStringLiteral("#!"));
     const QString name = named ? first.mid(2).trimmed() : QString();
     profile_ = named ? name : NoProfile;
@@ -46,9 +48,10 @@ void ListReader::show(const QString& line, qint64 index) {
     if (!ParseListLine(line, ImportLayout::FromSettings(settings_), modeTexts(), parsed)) return;
     MemoryRecord rec;
     rec.Frequency = parsed.Frequency;
-    rec.Mode = parsed.Mode >= 0 ? parsed.Mode : int(rx_.MD());
-    rec.Filter = rx_.FT();
-    rec.Agc = rx_.AG();
+    // What the list does not say stays as the receiver is set (not as it last reported).
+    rec.Mode = parsed.Mode >= 0 ? parsed.Mode : rx_.InEffect(ostry::Setting::MD);
+    rec.Filter = rx_.InEffect(ostry::Setting::FT);
+    rec.Agc = rx_.InEffect(ostry::Setting::AG);
     rec.Comment = parsed.Comment;
     ApplyRecord(panel_, rx_, settings_, rec, index + 1, ListTag);
 }

@@ -2,6 +2,8 @@
 
 #include "lists/list_text.h"
 
+#include "files/bounded_file.h"
+
 #include <QStringDecoder>
 
 #include <algorithm>
@@ -21,10 +23,20 @@ QString decode(const QByteArray& bytes) {
 bool RecordReader::ReadLine(QFile& file, QString& line) {
     QByteArray bytes = file.readLine(MaxLine);
     if (bytes.isEmpty()) return false;
-    if (!bytes.endsWith('\n')) {
-        // Skip the rest of an overlong line.
-        char c = 0;
-        while (file.getChar(&c) && c != '\n') {
+    if (!bytes.endsWith('\n') && !file.atEnd()) {
+        // Skip the rest of an overlong line, a block at a time. A "line" longer than MaxSkip
+        // (a file of zeros, a binary) ends the file.
+        char buf[4096];
+        qint64 skipped = 0;
+        for (;;) {
+            const qint64 n = file.readLine(buf, sizeof buf);
+            if (n <= 0) break;
+            if (buf[n - 1] == '\n') break;
+            skipped += n;
+            if (skipped > MaxSkip) {
+                file.seek(file.size());
+                break;
+            }
         }
     }
     line = listtext::WithoutLineEnd(decode(bytes)).toString();
@@ -34,8 +46,7 @@ bool RecordReader::ReadLine(QFile& file, QString& line) {
 bool RecordReader::startPass() {
     file_.close();
     open_ = false;
-    file_.setFileName(path_);
-    if (!file_.open(QIODevice::ReadOnly)) return false;
+    if (!boundedfile::Open(file_, path_)) return false;
     ring_.fill(Row{});
     recordCount_ = 0;
     position_ = 0;
@@ -47,8 +58,7 @@ bool RecordReader::startPass() {
 
 bool RecordReader::openKeeping() {
     if (open_) return true;
-    file_.setFileName(path_);
-    if (!file_.open(QIODevice::ReadOnly)) return false;
+    if (!boundedfile::Open(file_, path_)) return false;
     // A file cut short by someone else: the remembered offsets mean nothing any more.
     if (frontier_ > file_.size()) {
         file_.close();

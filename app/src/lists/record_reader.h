@@ -64,6 +64,7 @@ public:
     // there and the rest of them skipped. False at the end of the file or on an error.
     static bool ReadLine(QFile& file, QString& line);
     static constexpr qint64 MaxLine = 64 * 1024;
+    static constexpr qint64 MaxSkip = 16 * 1024 * 1024;
 
 private:
     struct Row {

@@ -8,7 +8,10 @@
 #include "settings/records.h"
 #include "settings/settings.h"
 
+#include "files/bounded_file.h"
+
 #include <QFile>
+#include <QFileInfo>
 #include <QLocale>
 
 #include <ostry/nrd535.h>
@@ -88,9 +91,9 @@ void ScratchPad::show(const QString& line, qint64 index) {
     auto field = [&](int i) { return i < f.size() ? f[i] : QString(); };
     MemoryRecord rec;
     rec.Frequency = PadFrequency(line);
-    rec.Mode = codeOr(field(1), rx_.MD());
-    rec.Filter = codeOr(field(2), rx_.FT());
-    rec.Agc = codeOr(field(3), rx_.AG());
+    rec.Mode = codeOr(field(1), rx_.InEffect(ostry::Setting::MD));
+    rec.Filter = codeOr(field(2), rx_.InEffect(ostry::Setting::FT));
+    rec.Agc = codeOr(field(3), rx_.InEffect(ostry::Setting::AG));
     const QString comment = FitComment(field(5).trimmed(), panel_.CommentWidth(), textWidth_);
     rec.Comment = comment + QStringLiteral("\r\n[") + field(4) + u']';
     ApplyRecord(panel_, rx_, settings_, rec, index + 1, PadTag);
@@ -107,12 +110,16 @@ bool ScratchPad::ReadPadRecord(ReadOp op, double hz) {
 }
 
 qint64 ScratchPad::countLines() const {
-    QFile f(settings_.SMT_Pad);
-    if (!f.open(QIODevice::ReadOnly)) return 0;
+    QFile f;
+    if (!boundedfile::Open(f, settings_.SMT_Pad)) return 0;
     qint64 lines = 0;
     char last = '\n';
     QByteArray buf;
-    while (!(buf = f.read(64 * 1024)).isEmpty()) {
+    // Counting goes no further than a pad could reasonably be.
+    qint64 read = 0;
+    constexpr qint64 MaxCounted = 256LL << 20;
+    while (read < MaxCounted && !(buf = f.read(64 * 1024)).isEmpty()) {
+        read += buf.size();
         lines += buf.count('\n');
         last = buf.back();
     }
@@ -126,6 +133,19 @@ bool ScratchPad::AppendPadRecord(const QDateTime& now) {
     }
     const double hz = rx_.Fr();
     const int md = rx_.MD(), ft = rx_.FT(), ag = rx_.AG();
+    // A receiver that is not reporting has nothing to note: its fields read -1. (The filter
+    // alone may be unknown while the receiver is held.)
+    if (!rx_.Connected() || hz < 0 || md < 0 || ag < 0) {
+        panel_.WarnBeep();
+        return false;
+    }
+    // A pipe, folder or device in the pad's place takes no record (opening it to write could
+    // wait for ever).
+    const QFileInfo padInfo(settings_.SMT_Pad);
+    if (padInfo.exists() && !padInfo.isFile()) {
+        panel_.WarnBeep();
+        return false;
+    }
     if (counter_ == 0 && FileExists(settings_.SMT_Pad)) counter_ = countLines();
 
     const std::optional<QString> comment =
@@ -137,10 +157,10 @@ bool ScratchPad::AppendPadRecord(const QDateTime& now) {
     {
         // A pad last saved by an editor without a final line end: end that line first, so the
         // record starts a line of its own.
-        QFile tail(settings_.SMT_Pad);
+        QFile tail;
         char c = '\n';
-        if (tail.open(QIODevice::ReadOnly) && tail.size() > 0 && tail.seek(tail.size() - 1) &&
-            tail.getChar(&c) && c != '\n')
+        if (boundedfile::Open(tail, settings_.SMT_Pad) && tail.size() > 0 &&
+            tail.seek(tail.size() - 1) && tail.getChar(&c) && c != '\n')
             line.prepend("\r\n");
     }
     // One unbuffered write of the whole line at the end of the file: a reader or another

@@ -68,9 +68,10 @@ void MemoryCommands::showIndicator(const QString& tag, int row) {
 void MemoryCommands::storeCurrent(MemoryTable& table, int row, double hz) {
     MemoryRecord r = table.Row(row);
     r.Frequency = std::trunc(hz);
-    r.Mode = rx_.MD();
-    r.Filter = rx_.FT();
-    r.Agc = rx_.AG();
+    // As the receiver is set: a command sent a moment ago counts before its report is in.
+    r.Mode = rx_.InEffect(ostry::Setting::MD);
+    r.Filter = rx_.InEffect(ostry::Setting::FT);
+    r.Agc = rx_.InEffect(ostry::Setting::AG);
     table.SetRow(row, r);
     if (&table == &channels_) {
         channels_.SetModified(true);

@@ -2,6 +2,8 @@
 
 #include "memory/memory_table.h"
 
+#include "files/bounded_file.h"
+
 #include <ostry/protocol.h>
 
 #include <QFile>
@@ -18,6 +20,8 @@ constexpr int LastField = 4;
 // The receiver tunes below 30 MHz; anything else in a file is not a frequency of this program.
 constexpr double FrequencyLimit = 30000000;
 constexpr int FilterCodeLimit = 30000;
+// A record line is a frequency, three codes and a comment; anything longer is cut.
+constexpr qint64 MaxLineBytes = 4096;
 
 QString decode(const QByteArray& bytes) {
     QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
@@ -85,11 +89,21 @@ QString BankFileName(int digit) {
 
 LoadResult LoadChannelFile(const QString& path, MemoryTable& table) {
     LoadResult result;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return result;
+    QFile file;
+    if (!boundedfile::Open(file, path, &result.error)) return result;
     result.opened = true;
-    // A memory file is 200 short lines; read it whole, then split.
-    const QByteArray bytes = file.readAll();
+    // A memory file is 200 short lines: no more than one a row is read, each of bounded length,
+    // whatever the file's size.
+    boundedfile::Limits limits;
+    limits.lines = table.Size();
+    limits.lineBytes = MaxLineBytes;
+    boundedfile::LineReader reader(file, limits);
+    QByteArray bytes;
+    QByteArray one;
+    while (reader.Next(one)) {
+        bytes += one;
+        bytes += '\n';
+    }
     if (file.error() != QFileDevice::NoError) result.readError = true;
     const QString text = decode(bytes);
 

@@ -36,6 +36,7 @@ struct LoadResult {
     int rowsRead = 0;       // rows 0..rowsRead-1 were replaced
     bool badLine = false;   // loading stopped at a comment, empty or short line
     bool readError = false; // the file could not be read to its end
+    QString error;          // why it could not be opened (not a file, no permission...)
 };
 
 // Reads up to one line per row of the table, from row 0 on. A comment ("#"), empty or short line

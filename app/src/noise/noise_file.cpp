@@ -1,6 +1,9 @@
 #include "noise/noise_file.h"
 
+#include "files/bounded_file.h"
+
 #include <QFile>
+#include <QFileInfo>
 #include <QStringList>
 
 #include <cmath>
@@ -12,6 +15,7 @@ constexpr int MaxRaw = 255;
 // Longest line a survey writes is about 150 characters; a longer one is not a survey and is
 // not kept in memory whole.
 constexpr qint64 MaxLineLength = 4096;
+constexpr qint64 MaxFileBytes = 64LL << 20;
 
 QString threeDigits(int v) {
     return QStringLiteral("%1").arg(v, 3, 10, QLatin1Char('0'));
@@ -65,28 +69,34 @@ bool ParseNoiseLine(NoiseSurvey& survey, const QString& line, QChar separator) {
 }
 
 int LoadNoiseLine(const QString& path, NoiseSurvey& survey, int index) {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) return 0;
+    QFile f;
+    if (!boundedfile::Open(f, path)) return 0;
+    // One line a survey: a file far beyond any number of surveys is read no further.
+    boundedfile::Limits limits;
+    limits.lineBytes = MaxLineLength;
+    limits.totalBytes = MaxFileBytes;
+    boundedfile::LineReader reader(f, limits);
     int count = 0;
     QByteArray last;
-    while (index < 0 || count < index) {
-        if (f.atEnd()) break;
-        QByteArray line = f.readLine(MaxLineLength);
-        if (line.size() >= MaxLineLength - 1 && !line.endsWith('\n')) {
-            // An overlong line is no survey; its rest must not count as the next line.
-            while (!f.atEnd())
-                if (f.readLine(MaxLineLength).endsWith('\n')) break;
-            line = "?";
-        }
-        if (line.isEmpty()) break;
-        last = line;
+    QByteArray line;
+    while ((index < 0 || count < index) && reader.Next(line)) {
+        // An overlong line is no survey; its rest does not count as the next line.
+        last = reader.Cut() ? QByteArray("?") : line;
         ++count;
     }
     if (count > 0) ParseNoiseLine(survey, QString::fromLocal8Bit(last));
     return count;
 }
 
+QString NoiseFileFailedText(const QString& path) {
+    return QStringLiteral("The noise survey could not be written to \"%1\". It is shown and "
+                          "used for searching until the program ends, but it is not saved.")
+        .arg(path);
+}
+
 bool AppendNoiseLine(const QString& path, const NoiseSurvey& survey) {
+    // A pipe or device of that name would block the open or swallow the line.
+    if (QFileInfo::exists(path) && !QFileInfo(path).isFile()) return false;
     QFile f(path);
     if (!f.open(QIODevice::WriteOnly | QIODevice::Append)) return false;
     const QByteArray line = FormatNoiseLine(survey).toLocal8Bit() + "\r\n";

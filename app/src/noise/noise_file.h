@@ -40,3 +40,5 @@ int LoadNoiseLine(const QString& path, NoiseSurvey& survey, int index);
 // or a full disk never leaves half a line followed by the next survey. False when the file
 // could not be opened or the whole line could not be written.
 bool AppendNoiseLine(const QString& path, const NoiseSurvey& survey);
+// What the operator is told when a survey's line could not be appended to path.
+QString NoiseFileFailedText(const QString& path);

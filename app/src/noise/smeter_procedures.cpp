@@ -43,11 +43,6 @@ int searchWait(int filter) {
 }
 constexpr int PauseTickMs = 100;
 
-// The driver sends a setting only when it differs from the last one the receiver reported, so
-// the restore waits for the report of the procedure's own last changes; a silent receiver
-// gets it after this long anyway.
-constexpr int RestoreFallbackMs = 1000;
-
 // Like the arrow keys, a search leaving the tuning range comes back in at its other end.
 double wrapRange(double hz) {
     if (hz < FrqMin) return FrqMax;
@@ -66,13 +61,10 @@ SMeterProcedures::SMeterProcedures(Panel& panel, Nrd535& rx, const Settings& set
                                    BandStep bandStep, QObject* parent)
     : QObject(parent), m_panel(panel), m_rx(rx), m_settings(settings), m_survey(survey),
       m_setScan(std::move(setScanState)), m_bandStep(std::move(bandStep)),
-      m_timer(new QTimer(this)), m_restoreTimer(new QTimer(this)) {
+      m_timer(new QTimer(this)) {
     m_timer->setSingleShot(true);
     m_timer->setTimerType(Qt::PreciseTimer);
     connect(m_timer, &QTimer::timeout, this, &SMeterProcedures::onTimer);
-    m_restoreTimer->setSingleShot(true);
-    m_restoreTimer->setInterval(RestoreFallbackMs);
-    connect(m_restoreTimer, &QTimer::timeout, this, &SMeterProcedures::applyRestore);
     // The reported settings, kept from the event's arguments: the driver's getters would clear
     // the modified flags the panel repaints from.
     connect(&m_rx, &Nrd535::OnUpd, this,
@@ -83,7 +75,6 @@ SMeterProcedures::SMeterProcedures(Panel& panel, Nrd535& rx, const Settings& set
                 m_rxFt = FT;
                 m_rxAg = AG;
                 m_lastSM = SM;
-                if (m_restorePending && caughtUp()) applyRestore();
             });
     ResetStats();
 }
@@ -104,6 +95,9 @@ void SMeterProcedures::ResetStats() {
 
 void SMeterProcedures::SMeterReport(int value) {
     m_lastSM = value;
+    // A status line read together with this reply may not have reached the handler above yet:
+    // the decision is taken on the frequency the reading belongs to.
+    m_rxFr = m_rx.state().Fr;
     // The reply to the procedure's own request; other reports (status lines after tuning, the
     // timer's polls) do not advance it.
     if (m_proc != Procedure::None && m_phase == Phase::AwaitingReply &&
@@ -136,7 +130,7 @@ void SMeterProcedures::NoiseMeasure(bool start) {
     }
     // A second start while one runs would save the survey's own settings as the ones to
     // restore.
-    if (m_proc != Procedure::None || m_restorePending) {
+    if (m_proc != Procedure::None) {
         m_panel.WarnBeep();
         return;
     }
@@ -146,6 +140,7 @@ void SMeterProcedures::NoiseMeasure(bool start) {
     m_savedFt = m_rxFt;
     m_savedAg = m_rxAg;
     m_savedMd = m_rxMd;
+    m_unsaved = false;
     m_panel.ShowAgc(ostry::fast, true);
     m_panel.ShowFilter(ostry::Narrow, true);
     m_segment = 0;
@@ -193,7 +188,8 @@ void SMeterProcedures::surveyEnd() {
         const QLocale locale = QLocale::system();
         m_survey.Date = withoutSeparator(locale.toString(now.date(), QLocale::ShortFormat));
         m_survey.Time = withoutSeparator(locale.toString(now.time(), QLocale::ShortFormat));
-        if (!AppendNoiseLine(m_settings.SMT_Log, m_survey)) {
+        m_unsaved = !AppendNoiseLine(m_settings.SMT_Log, m_survey);
+        if (m_unsaved) {
             m_writeError = m_settings.SMT_Log;
             emit NoiseFileFailed(m_settings.SMT_Log);
         }
@@ -229,7 +225,7 @@ void SMeterProcedures::ActiveSearch(bool start, int mode, bool upwards) {
         if (m_proc == Procedure::Search) searchStep();
         return;
     }
-    if (m_proc == Procedure::Survey || m_restorePending) {
+    if (m_proc == Procedure::Survey) {
         m_panel.WarnBeep();
         return;
     }
@@ -306,10 +302,8 @@ void SMeterProcedures::Abandon() {
         m_proc = Procedure::None;
         if (IsSMeterProcedure(Scan())) m_setScan(ScanState::Idle);
         m_panel.SetPanelLocked(false);
-    } else if (!m_restorePending) {
-        return;
+        applyRestore();
     }
-    applyRestore();
 }
 
 void SMeterProcedures::searchDecision(int r) {
@@ -353,24 +347,24 @@ void SMeterProcedures::tune(double hz) {
     m_panel.TuneTo(hz, true, true, true);
 }
 
-bool SMeterProcedures::caughtUp() const {
-    return m_rxFr == m_lastTuned && m_rxAg == ostry::fast;
-}
-
 void SMeterProcedures::restoreReceiver(double hz, double thenHz) {
+    // At once, while the panel is still the procedure's: the driver compares with what it sent,
+    // so nothing waits for the receiver's report, and nothing runs later over what the operator
+    // does next.
     m_restoreHz = hz;
     m_thenHz = thenHz;
-    if (caughtUp()) return applyRestore();
-    m_restorePending = true;
-    m_restoreTimer->start();
+    applyRestore();
 }
 
 void SMeterProcedures::applyRestore() {
-    m_restorePending = false;
-    m_restoreTimer->stop();
     m_panel.TuneTo(m_restoreHz, true, true, true);
     m_panel.ShowFilter(m_savedFt, true);
-    m_panel.ShowAgc(m_savedAg, true);
+    // The receiver's own AGC goes back as it was: "AGC_OffAllow" is about the operator choosing
+    // Off, not about undoing the procedure's Fast.
+    if (m_savedAg == ostry::Offf)
+        m_rx.AG(ostry::Offf);
+    else
+        m_panel.ShowAgc(m_savedAg, true);
     m_panel.ShowMode(m_savedMd, true);
     if (m_thenHz >= 0) m_panel.TuneTo(m_thenHz, true, true, true);
 }

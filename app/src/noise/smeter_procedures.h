@@ -77,6 +77,9 @@ public:
     int SearchMode() const { return m_mode; }
     // Lines the survey could not append: the last failed path (empty when none failed).
     QString LastWriteError() const { return m_writeError; }
+    // The last survey's line could not be written: the levels held are newer than the file's
+    // last line, which must not be read back over them.
+    bool SurveyUnsaved() const { return m_unsaved; }
 
 signals:
     // The colour the S-meter label takes now.
@@ -99,7 +102,6 @@ private:
     ScanState Scan() const;
     bool Held() const;
     void tune(double hz);
-    bool caughtUp() const;
     void restoreReceiver(double hz, double thenHz = -1);
     void applyRestore();
     void surveyStep();
@@ -118,7 +120,6 @@ private:
     ScanStateSetter m_setScan;
     BandStep m_bandStep;
     QTimer* m_timer = nullptr;
-    QTimer* m_restoreTimer = nullptr;
 
     Procedure m_proc = Procedure::None;
     Phase m_phase = Phase::Idle;
@@ -129,11 +130,10 @@ private:
     int m_rxFt = 0, m_rxAg = 0, m_rxMd = 0;
     int m_lastSM = 0;
 
-    // Receiver settings to restore, and the restore waiting for the receiver's report.
+    // Receiver settings to restore.
     double m_savedFr = 0;
     int m_savedFt = 0, m_savedAg = 0, m_savedMd = 0;
     double m_lastTuned = -1;
-    bool m_restorePending = false;
     double m_restoreHz = 0, m_thenHz = -1;
 
     // Survey.
@@ -152,4 +152,5 @@ private:
 
     SMeterStats m_stats;
     QString m_writeError;
+    bool m_unsaved = false;
 };

@@ -1,7 +1,9 @@
 #include "settings/registry.h"
 
+#include "files/bounded_file.h"
 #include <QDateTime>
 #include <QDir>
+
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -296,17 +298,17 @@ QByteArray Registry::Format(const QList<Section>& sections) {
 }
 
 bool Registry::readFile(const QString& file, QList<Section>& out, QString* error) const {
-    QFile f(file);
-    if (!f.open(QIODevice::ReadOnly)) {
-        if (error) *error = f.errorString();
-        return false;
-    }
-    // A hive is a few kilobytes; anything huge is not ours.
-    if (f.size() > 16 * 1024 * 1024) {
+    QFile f;
+    if (!boundedfile::Open(f, file, error)) return false;
+    // A hive is a few kilobytes; anything huge is not ours. Read no more than the bound, even
+    // from a file that grows meanwhile.
+    constexpr qint64 MaxHive = 16 * 1024 * 1024;
+    const QByteArray bytes = f.size() > MaxHive ? QByteArray() : f.read(MaxHive + 1);
+    if (f.size() > MaxHive || bytes.size() > MaxHive) {
         if (error) *error = QStringLiteral("file too large");
         return false;
     }
-    return Parse(f.readAll(), out, error);
+    return Parse(bytes, out, error);
 }
 
 Registry::LoadResult Registry::Load() {

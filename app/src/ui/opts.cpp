@@ -440,7 +440,7 @@ void Opts::Activate() {
     showImport();
 
     Profils->clear();
-    const QStringList names = ProfileNames(settings_.IMP_Fil);
+    const QStringList names = ProfileNames(ImportProfileFile(settings_.IMP_Fil));
     Profils->addItems(names);
     Profils->setEnabled(!names.isEmpty());
     FromList->setEnabled(!names.isEmpty());
@@ -515,7 +515,7 @@ void Opts::applyLayout(const ImportLayout& layout) {
 
 bool Opts::ApplyProfile(const QString& name) {
     ImportLayout layout = ImportLayout::FromSettings(settings_);
-    if (!LoadImportProfile(settings_.IMP_Fil, name, layout)) return false;
+    if (!LoadImportProfile(ImportProfileFile(settings_.IMP_Fil), name, layout)) return false;
     applyLayout(layout);
     return true;
 }

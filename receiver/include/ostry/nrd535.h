@@ -27,7 +27,12 @@ class SerialLine;
 //   those waits returns false at once.
 // - Setters (Fr, MD, FT, AG, AT, NB) and polls send one command line only while Connected() and
 //   return at once; the stored value changes when the receiver's next report arrives (FT and NB
-//   store at once and raise OnUpd). Out-of-range values send nothing.
+//   store at once and raise OnUpd). Out-of-range values send nothing. While the report of a
+//   value sent is due (ReportDueMs), a setter compares with what it sent, not with the last
+//   report: a report still showing an older value cannot make it skip a change. A report of a
+//   value neither sent nor held before is the receiver's own (its front panel) and counts at
+//   once.
+// - No member runs the event loop under its caller except Conn().
 // - A filter is FT(Wide/Inter/Narrow/Aux); a continuous bandwidth is given in hertz through the
 //   same setter, e.g. FT(ostry::FT(2400)).
 // - Getters (Fr(), MD(), FT(), AG(), AT(), NB(), SM(), SQ()) clear the matching modified flag,
@@ -127,6 +132,9 @@ public:
     // one.
     void PollStatus();
     static constexpr int PollHoldMs = 150;
+    // How long after a command its setting's report is waited for; until then (or until the
+    // receiver reports a value of its own) the setter compares with the value it sent.
+    static constexpr int ReportDueMs = 1000;
 
     // Link state the host may query.
     bool PortOpened() const;
@@ -145,6 +153,11 @@ public:
     // Why the last fOpen failed or the line was lost ("<reason> [Port=n]"); empty after a
     // successful fOpen.
     QString LastError() const;
+    // The setting in effect: what a setter sent while its report is due, else the last report
+    // (MD, FT, AG, AT, NB; SQ has no setter and reads as reported). Clears no modified flag. A
+    // host that keeps "the receiver's own" setting reads it here, not from the getter, which
+    // may still show the report from before the command.
+    qint32 InEffect(ostry::Setting setting) const;
     // The last reported status fields; reading them clears no modified flag.
     const ostry::ReceiverState& state() const { return m_st; }
 
@@ -175,6 +188,23 @@ private:
     bool waitPumping(int ms);
     void onPortError(const QString& description);
 
+    // What a setter sent and whose report is still due. `recent` holds the values sent and the
+    // one reported before the first of them: a report of any of those may be stale.
+    struct Sent {
+        double value = -1;
+        qint64 until = 0;
+        double recent[8] = {};
+        int count = 0, next = 0;
+    };
+    enum SentSlot { SentFr, SentMD, SentFT, SentAG, SentAT, SentNB, SentSlots };
+    // The value a setter compares with: the one sent while its report is due, else the
+    // reported one.
+    double current(SentSlot slot, double reported);
+    void noteSent(SentSlot slot, double reported, double value);
+    void confirmSent();
+    void forgetSent();
+    Sent m_sent[SentSlots];
+
     ostry::SerialLine* Serial = nullptr;
     QString m_Baud;
     quint8 m_Port = 0;
@@ -194,6 +224,7 @@ private:
     bool m_dumpBusy = false;
     QTimer* m_dumpWatch = nullptr;
     bool m_inConn = false;
-    bool m_inPump = false;
+    // Ends a filter change one pass of the event loop after its setter returned.
+    QTimer* m_ftDone = nullptr;
     MessageDisplay m_display;
 };

@@ -104,8 +104,13 @@ public:
     // Everything received so far (empty when nothing waits).
     QByteArray readAll();
     // Writes and pushes the bytes to the device at once; false when closed, not up yet, or on
-    // error.
+    // error. What the device does not take at once waits in a queue of at most MaxWriteQueue
+    // bytes: a write that does not fit is refused whole (false, errorString() says so), so a
+    // line that stopped carrying never grows the program's memory.
     bool write(const QByteArray& data);
+    static constexpr qint64 MaxWriteQueue = 4096;
+    // Bytes written but not yet taken by the device or the connection.
+    qint64 bytesToWrite() const;
 
     // Reading a device as lines arrive can wait: holdReading(ms) leaves what arrives in the
     // terminal for up to `ms` milliseconds (a running hold starts over), releaseReading() takes

@@ -10,8 +10,11 @@
 #include <QDBusMessage>
 #include <QDBusReply>
 #include <QDBusVariant>
+#include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QTest>
+
+#include <algorithm>
 
 using nrd535sim::RxSettings;
 
@@ -46,6 +49,10 @@ private slots:
     void calls_data();
     void calls();
     void retryCycle();
+    void openAgainKeepsTheCycle();
+    void messagesBackToBack();
+    void floodCollapsesToTheNewest();
+    void requestsNeedTheReceiver();
     void databaseLeaves_data();
     void databaseLeaves();
     void databaseScan();
@@ -67,6 +74,11 @@ void TestLinkBus::receive_data() {
     QTest::newRow("lower-case names")
         << "S|7125000|usb|narrow|slow" << true << qint64(7125000) << 4 << 1 << 1;
     QTest::newRow("frequency only") << "S|6070000" << true << qint64(6070000) << 4 << 1 << 1;
+    // The receiver's codes: 7 is ECSS on the upper sideband, 8 on the lower.
+    QTest::newRow("ecss upper") << "S|6070000|ECSS-U|Wide|Slow|0" << true << qint64(6070000) << 7
+                                << 0 << 0;
+    QTest::newRow("ecss lower") << "S|6070000|ECSS-L|Wide|Slow|0" << true << qint64(6070000) << 8
+                                << 0 << 0;
     QTest::newRow("fm aux off, junk after")
         << "S|6070000|FM|Aux.|Off|1|x|y" << true << qint64(6070000) << 5 << 3 << 2;
     QTest::newRow("long command word")
@@ -234,11 +246,12 @@ void TestLinkBus::retryCycle() {
     }
     QCOMPARE(linked.count(), 0);
 
-    // The database arrives (and opens a conversation of its own); the next tick links back.
+    // The database arrives (and opens a conversation of its own, which keeps the cycle going);
+    // the next tick links back.
     DbProcess db;
     QVERIFY(QTest::qWaitFor([&] { return db.err().contains(QLatin1String("conversation open")); },
                             8000));
-    QCOMPARE(rig.link.TimDDEInterval(), DatabaseLink::FirstTryMs);
+    QCOMPARE(rig.link.TimDDEInterval(), DatabaseLink::RetryMs);
     rig.tick();
     QVERIFY(rig.link.Linked());
     QVERIFY(!rig.link.LinkPending());
@@ -251,6 +264,113 @@ void TestLinkBus::retryCycle() {
     rig.tick();
     QVERIFY(rig.link.Linked());
     QCOMPARE(linked.count(), 1);
+}
+
+// A peer calling Open over and over does not put off the link back: the cycle goes on.
+void TestLinkBus::openAgainKeepsTheCycle() {
+    LinkRig rig;
+    QVERIFY(rig.ok());
+    const auto open = [] {
+        return callProgram(QStringLiteral("Open"), {QStringLiteral("Main")}).type();
+    };
+    QCOMPARE(open(), QDBusMessage::ReplyMessage);
+    QCOMPARE(rig.link.TimDDEInterval(), DatabaseLink::FirstTryMs);
+    rig.tick();
+    QCOMPARE(rig.link.TimDDEInterval(), DatabaseLink::RetryMs);
+    for (int i = 0; i < 3; ++i) {
+        QCOMPARE(open(), QDBusMessage::ReplyMessage);
+        QCOMPARE(rig.link.TimDDEInterval(), DatabaseLink::RetryMs);
+        QVERIFY(rig.link.LinkPending());
+    }
+
+    // With the timer running, an Open every second still sees the attempt made on time.
+    rig.link.SetTimerRunning(true);
+    DbProcess db;
+    QElapsedTimer clock;
+    clock.start();
+    while (!rig.link.Linked() && clock.elapsed() < 12000) {
+        QCOMPARE(open(), QDBusMessage::ReplyMessage);
+        QTest::qWait(1000);
+    }
+    QVERIFY(rig.link.Linked());
+}
+
+// Two messages one right behind the other: the receiver ends with all of the second one.
+void TestLinkBus::messagesBackToBack() {
+    LinkRig rig;
+    QVERIFY(rig.ok());
+    QVERIFY(rig.setReceiver(baseline()));
+    DbProcess db;
+    QVERIFY(rig.linkUp(db));
+    QSignalSpy received(&rig.link, &DatabaseLink::Received);
+    db.send(QStringLiteral("S|7100000|USB|Narrow|Slow|0"));
+    db.send(QStringLiteral("S|6070000|AM|Wide|Fast|0"));
+    QTRY_COMPARE_WITH_TIMEOUT(received.count(), 2, 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(!rig.link.MessageWaiting(), 5000);
+    RxSettings want;
+    want.hz = 6070000;
+    want.md = 4; // AM
+    want.ft = 0; // Wide
+    want.ag = 1; // Fast
+    QVERIFY(rig.waitReported([&] { return rig.sim.settings().hz == want.hz; }));
+    QTest::qWait(200);
+    QCOMPARE(rig.sim.settings().hz, want.hz);
+    QCOMPARE(rig.sim.settings().md, want.md);
+    QCOMPARE(rig.sim.settings().ft, want.ft);
+    QCOMPARE(rig.sim.settings().ag, want.ag);
+}
+
+// Messages faster than the line carries them: the commands of only a few go out, the receiver
+// ends on the newest, and nothing is left to run once the flood is over.
+void TestLinkBus::floodCollapsesToTheNewest() {
+    LinkRig rig;
+    QVERIFY(rig.ok());
+    QVERIFY(rig.setReceiver(baseline()));
+    DbProcess db;
+    QVERIFY(rig.linkUp(db));
+    QSignalSpy received(&rig.link, &DatabaseLink::Received);
+    constexpr int Count = 100;
+    const char* modes[] = {"USB", "LSB", "CW"};
+    const char* agcs[] = {"Slow", "Fast"};
+    QByteArray lines;
+    for (int i = 0; i < Count; ++i)
+        lines += QStringLiteral("S|%1|%2|Narrow|%3|%4\n")
+                     .arg(7000000 + 1000 * i)
+                     .arg(QLatin1String(modes[i % 3]), QLatin1String(agcs[i % 2]))
+                     .arg(i)
+                     .toLatin1();
+    db.proc.write(lines); // one write: the messages arrive as fast as the bus carries them
+    QTRY_COMPARE_WITH_TIMEOUT(received.count(), Count, 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(!rig.link.MessageWaiting(), 5000);
+    QVERIFY(
+        rig.waitReported([&] { return rig.sim.settings().hz == 7000000 + 1000 * (Count - 1); }));
+    const QStringList wire = rig.takeLines();
+    const qsizetype tunes = std::count_if(
+        wire.begin(), wire.end(), [](const QString& l) { return l.startsWith(QLatin1Char('F')); });
+    QVERIFY2(tunes < Count / 4, qPrintable(QString::number(tunes)));
+    QCOMPARE(rig.sim.settings().md, (Count - 1) % 3 == 0 ? 2 : (Count - 1) % 3 == 1 ? 3 : 1);
+    QCOMPARE(rig.sim.settings().ag, (Count - 1) % 2);
+    QCOMPARE(rig.sim.settings().ft, 2);
+    // The flood is over: nothing more goes out.
+    QTest::qWait(300);
+    QCOMPARE(rig.takeLines(), QStringList());
+}
+
+// Store and Search say what the receiver is on: with no receiver there is nothing to say.
+void TestLinkBus::requestsNeedTheReceiver() {
+    LinkRig rig;
+    QVERIFY(rig.ok());
+    DbProcess db;
+    QVERIFY(rig.linkUp(db));
+    rig.rx.Disc();
+    rig.panel.state.Connected = false;
+    QSignalSpy published(&rig.link, &DatabaseLink::Published);
+    QVERIFY(!rig.link.Store());
+    QVERIFY(!rig.link.Search());
+    rig.link.RequestNext();
+    QCOMPARE(published.count(), 0);
+    QCOMPARE(rig.link.DatabaseRecord(), 0);
+    QCOMPARE(db.takeLine(500), QString());
 }
 
 void TestLinkBus::databaseLeaves_data() {

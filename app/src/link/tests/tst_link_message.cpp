@@ -50,10 +50,10 @@ void TestLinkMessage::names_data() {
     QTest::newRow("6") << 6 << "FAX"
                        << ""
                        << "";
-    QTest::newRow("7") << 7 << "ECSS-L"
+    QTest::newRow("7") << 7 << "ECSS-U"
                        << ""
                        << "";
-    QTest::newRow("8") << 8 << "ECSS-U"
+    QTest::newRow("8") << 8 << "ECSS-L"
                        << ""
                        << "";
     QTest::newRow("9 outside") << 9 << ""

@@ -8,7 +8,9 @@
 #include "lists/scratch_pad.h"
 #include "lists_rig.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -60,6 +62,7 @@ template <> char* toString(const Rec& r) {
 class TestLists : public QObject {
     Q_OBJECT
 private slots:
+    void shippedProfilesFromAnyFolder();
     void parseLine_data();
     void parseLine();
     void profileTokens_data();
@@ -515,6 +518,29 @@ void TestLists::keysStepListOrPad() {
     QVERIFY(StepListOrPad(list, pad, false));
     QCOMPARE(rig.panel.tag, QStringLiteral("Lg"));
     QCOMPARE(rig.panel.number, QStringLiteral("001"));
+}
+
+// Started in a folder without "import.cnf", the program still offers the shipped profiles; a
+// file of that name in the folder, or a path, is the operator's own and wins.
+void TestLists::shippedProfilesFromAnyFolder() {
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString before = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(dir.path()));
+    const QString shipped = ImportProfileFile(QStringLiteral("import.cnf"));
+    const QStringList names = ProfileNames(shipped);
+    QFile own(QStringLiteral("import.cnf"));
+    QVERIFY(own.open(QIODevice::WriteOnly));
+    own.write("MINE|F(1)\r\n");
+    own.close();
+    const QString mine = ImportProfileFile(QStringLiteral("import.cnf"));
+    const QString path = ImportProfileFile(dir.filePath(QStringLiteral("none.cnf")));
+    QVERIFY(QDir::setCurrent(before));
+    QVERIFY2(shipped.endsWith(QStringLiteral("/import.cnf")) && QFileInfo(shipped).isAbsolute(),
+             qPrintable(shipped));
+    QVERIFY(!names.isEmpty());
+    QCOMPARE(mine, QStringLiteral("import.cnf"));
+    QCOMPARE(path, dir.filePath(QStringLiteral("none.cnf")));
 }
 
 QTEST_GUILESS_MAIN(TestLists)

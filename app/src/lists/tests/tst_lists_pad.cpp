@@ -9,6 +9,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/stat.h>
+
 namespace {
 
 void writeFile(const QString& path, const QByteArray& bytes) {
@@ -44,6 +46,8 @@ private slots:
     void appendWritesReceiverSetting();
     void appendRefusedDuringPadScan();
     void appendCancelledWritesNothing();
+    void appendRefusedWhileNotReporting();
+    void appendRefusedWhenPadIsNoFile();
     void readLine_data();
     void readLine();
     void commentFitsCaption();
@@ -134,6 +138,24 @@ void TestPad::appendCancelledWritesNothing() {
     pad->SetDescribe([] { return std::optional<QString>(); });
     QVERIFY(!pad->AppendPadRecord());
     QVERIFY(!QFile::exists(padPath));
+    QCOMPARE(rig->panel.Count("ShowRecordNumber"), 0);
+}
+
+// Space with a receiver that does not answer: nothing noted, a beep instead of "Sp".
+void TestPad::appendRefusedWhileNotReporting() {
+    rig->sim.setPowered(false);
+    QVERIFY(!rig->rx.Conn()); // a retry of the update timer: every field reads -1 now
+    QVERIFY(!pad->AppendPadRecord());
+    QCOMPARE(rig->panel.beeps, 1);
+    QVERIFY(!QFile::exists(padPath));
+    QCOMPARE(rig->panel.Count("ShowRecordNumber"), 0);
+}
+
+// A pipe in the pad's place is not opened for writing (that would wait for a reader).
+void TestPad::appendRefusedWhenPadIsNoFile() {
+    QVERIFY(::mkfifo(QFile::encodeName(padPath).constData(), 0600) == 0);
+    QVERIFY(!pad->AppendPadRecord());
+    QCOMPARE(rig->panel.beeps, 1);
     QCOMPARE(rig->panel.Count("ShowRecordNumber"), 0);
 }
 

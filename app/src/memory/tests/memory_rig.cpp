@@ -38,7 +38,12 @@ bool MemoryRig::Connect() {
     if (!WaitFor([this] { return rx.Fr() > 0; })) return false;
     // While held the driver learns the filter only from its own setter.
     rx.FT(ostry::Wide);
-    if (!WaitFor([this] { return rx.FT() == ostry::Wide; })) return false;
+    // Stored at once; wait until the receiver has the commands too, so they are not taken for
+    // a test's own.
+    if (!WaitFor([this] {
+            return rx.FT() == ostry::Wide && sim.receivedLines().contains(QStringLiteral("W5500"));
+        }))
+        return false;
     panel.state.Connected = true;
     panel.state.RemoteHeld = true;
     return true;

@@ -14,6 +14,7 @@
 #include <ostry/nrd535.h>
 #include <ostry/serialline.h>
 
+#include <QDir>
 #include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -132,7 +133,78 @@ private slots:
     void searchStopsAtPeak();
     void searchPausesAndGoesOn();
     void surveyNeverNestsTheEventLoop();
+    void restoreKeepsAgcOff();
+    void operatorWinsAfterTheRestore_data();
+    void operatorWinsAfterTheRestore();
+    void unwritableNoiseFile();
 };
+
+// A receiver on AGC Off before a survey gets Off back, even where the operator may not choose
+// Off ("AGC_OffAllow" false): the restore undoes the survey's Fast, it is no choice of the
+// operator's (which the panel would turn into Slow).
+void TestNoiseProcedures::restoreKeepsAgcOff() {
+    Rig rig;
+    QVERIFY(rig.connect(7050000));
+    rig.settings.AGC_OffAllow = false;
+    nrd535sim::RxSettings s = rig.sim.settings();
+    s.ag = 2;
+    rig.sim.panelSet(s);
+    QTRY_COMPARE(rig.rx.state().AG, qint32(2));
+    rig.proc.NoiseMeasure(true);
+    QVERIFY(QTest::qWaitFor([&] { return rig.tunes().size() >= 2; }, 10000));
+    rig.proc.Cancel();
+    QTRY_COMPARE(rig.sim.settings().ag, 2);
+    QCOMPARE(rig.panel.Count("ShowAgc 2 1"), 0);
+}
+
+// What the operator sets right after a survey or search ended stands: no restore comes later
+// over it, even when the receiver had not reported the procedure's last step yet.
+void TestNoiseProcedures::operatorWinsAfterTheRestore_data() {
+    QTest::addColumn<bool>("survey");
+    QTest::newRow("survey ended with Esc") << true;
+    QTest::newRow("search stopped") << false;
+}
+
+void TestNoiseProcedures::operatorWinsAfterTheRestore() {
+    QFETCH(bool, survey);
+    Rig rig;
+    QVERIFY(rig.connect(7050000));
+    if (survey)
+        rig.proc.NoiseMeasure(true);
+    else
+        rig.proc.ActiveSearch(true, 0, true);
+    QVERIFY(QTest::qWaitFor([&] { return rig.tunes().size() >= 2; }, 10000));
+    // Right behind a step, before its report.
+    const qsizetype tunes = rig.tunes().size();
+    QVERIFY(QTest::qWaitFor([&] { return rig.tunes().size() > tunes; }, 10000));
+    rig.proc.Cancel();
+    QVERIFY(!rig.panel.state.PanelLocked);
+    rig.panel.ShowMode(ostry::USB, true);
+    rig.panel.TuneTo(6000000, true, true, true);
+    QTest::qWait(1500);
+    QCOMPARE(rig.sim.settings().md, int(ostry::USB));
+    QCOMPARE(rig.sim.settings().hz, qint64(6000000));
+}
+
+// A survey line that cannot be written is said so, and the survey just measured is kept, not
+// replaced by the file's older last line.
+void TestNoiseProcedures::unwritableNoiseFile() {
+    Rig rig;
+    for (int i = 0; i < 30; ++i) rig.sim.setNoiseFloor(i, 5);
+    QVERIFY(QDir(rig.dir.path()).mkdir(QStringLiteral("Noise.txt"))); // a folder in its place
+    QVERIFY(rig.connect(7050000));
+    QSignalSpy failed(&rig.proc, &SMeterProcedures::NoiseFileFailed);
+    QSignalSpy progress(&rig.proc, &SMeterProcedures::SurveyProgress);
+    rig.proc.NoiseMeasure(true);
+    QVERIFY(QTest::qWaitFor(
+        [&] { return !progress.isEmpty() && progress.last().at(0).toInt() >= 2; }, 30000));
+    rig.proc.Cancel();
+    QCOMPARE(failed.size(), 1);
+    QCOMPARE(failed.first().first().toString(), rig.settings.SMT_Log);
+    QVERIFY(rig.proc.SurveyUnsaved());
+    QVERIFY(NoiseFileFailedText(rig.settings.SMT_Log).contains(rig.settings.SMT_Log));
+    QCOMPARE(rig.survey.Levels[0], rawOf(5));
+}
 
 void TestNoiseProcedures::fullSurvey() {
     Rig rig;

@@ -4,6 +4,7 @@
 #include "core/tuner.h"
 #include "input/keys.h"
 #include "input/room_host.h"
+#include "noise/noise_file.h"
 #include "noise/smeter_procedures.h"
 #include "noise/ui/rx_noise.h"
 #include "settings/settings.h"
@@ -11,6 +12,8 @@
 #include <QWidget>
 
 #include <fennick/freqs.h>
+
+#include <QMessageBox>
 
 NoiseRoom::NoiseRoom(RoomHost& host) : QObject(&host.window()), m_host(host) {
     m_proc = new SMeterProcedures(
@@ -38,6 +41,12 @@ NoiseRoom::NoiseRoom(RoomHost& host) : QObject(&host.window()), m_host(host) {
     });
     connect(m_proc, &SMeterProcedures::SurveyStarted, this,
             [&host] { host.sMeterStats().Reset(host.config().SMT_Sql); });
+    connect(m_proc, &SMeterProcedures::NoiseFileFailed, this, [this](const QString& path) {
+        auto* box = new QMessageBox(QMessageBox::Warning, QStringLiteral("Noise file"),
+                                    NoiseFileFailedText(path), QMessageBox::Ok, &m_host.window());
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        box->open(); // no nested event loop
+    });
     connect(m_proc, &SMeterProcedures::SurveyFinished, this, [this] {
         m_host.panel().ClearChannelLabels();
         ShowWindow(true);
@@ -79,7 +88,7 @@ RxNoise* NoiseRoom::ShowWindow(bool modal) {
         };
     }
     // While a survey runs the window watches it fill; otherwise it shows the file's last.
-    if (!surveying) m_window->Reload();
+    if (!surveying && !m_proc->SurveyUnsaved()) m_window->Reload();
     // Window-modal without a nested event loop: the survey's last report is still being
     // handled when this runs.
     if (modal)
