@@ -97,6 +97,11 @@ QPixmap databasePicture() {
 
 } // namespace
 
+namespace {
+const QString FrontPanelTip = QStringLiteral(
+    "The receiver is on its front panel: U or a click on the lock takes it under remote control");
+} // namespace
+
 // ---- panel controls ------------------------------------------------------------------------
 
 void PanelLabel::mousePressEvent(QMouseEvent* event) {
@@ -190,6 +195,7 @@ void Main::buildPanel() {
     row->addWidget(SQ);
     SM = label(QStringLiteral("SMet."), nullptr);
     SM->setFixedWidth(48);
+    SM->setToolTip(QStringLiteral("Click for noise floor view, use SHIFT to compute it"));
     row->addWidget(SM);
     row->addStretch(1);
     Store = button(QStringLiteral("Store"), 46);
@@ -287,7 +293,7 @@ void Main::buildPanel() {
         LockImg[size_t(i)] = new PanelLabel(FrqFrame);
         LockImg[size_t(i)]->setPixmap(lockPicture(i == 1));
         LockImg[size_t(i)]->setToolTip(i == 1 ? QStringLiteral("Receiver held: click to release")
-                                              : QStringLiteral("Receiver free: click to hold"));
+                                              : FrontPanelTip);
     }
     // The database picture sits in the frame's top-right corner and the lock pictures in its
     // bottom-right corner.
@@ -489,6 +495,7 @@ void Main::Unload() {
         settings.RNG_Default = freqs_->Region();
         settings.Write(reg_);
     }
+    emit settingsWritten();
 }
 
 void Main::closeEvent(QCloseEvent* event) {
@@ -669,6 +676,13 @@ void Main::render() {
     LockImg[0]->setVisible(!state_.RemoteHeld);
     FrDbImg->setVisible(state_.DbLinked);
     digits_->SetLocked(state_.PanelLocked);
+    // Controls greyed because the receiver is on its front panel say how to take it.
+    const QString tip =
+        !e.Settings && state_.Connected && !state_.RemoteHeld ? FrontPanelTip : QString();
+    if (AG->toolTip() != tip) {
+        for (int i = 0; i < FrequencyDigits::Count; ++i) digits_->Box(i)->setToolTip(tip);
+        for (QWidget* w : std::initializer_list<QWidget*>{AG, FT, AT, NB, Scan}) w->setToolTip(tip);
+    }
     if (rendered_ && e == shown_) return;
     rendered_ = true;
     shown_ = e;
@@ -788,6 +802,9 @@ void Main::ShowRecordCaption(double hz, const QString& comment, bool visible) {
 }
 
 void Main::SetSourceTip(const QString& tip) {
+    // On the caption the operator sees, and the command box that carried it before.
+    FCom->setToolTip(tip);
+    FFrq->setToolTip(tip);
     CmdBox->setToolTip(tip);
 }
 

@@ -230,6 +230,9 @@ signals:
     // Unload began: the rooms stop their timers and put their values into settings before the
     // settings are written.
     void stopping();
+    // Unload wrote the settings (or skipped them for a minimised window): questions asked at
+    // the end come after them.
+    void settingsWritten();
 
 protected:
     void closeEvent(QCloseEvent* event) override;

@@ -65,7 +65,8 @@ MemoryRoom& WireMemory(Main& main) {
     };
     dialogs.ScanRequested = [&main](MemoryTable& table) {
         const ProgramState& s = main.State();
-        if (!s.Connected || s.Scanning()) return main.WarnBeep();
+        // As the scan keys: a scan only steps while the receiver is held.
+        if (!s.Connected || !s.RemoteHeld || s.Scanning()) return main.WarnBeep();
         main.settings.SCN_Mode = table.IsChannelTable() ? ChannelScanMode : QuickScanMode;
         main.scan().StartScan();
     };
@@ -80,7 +81,8 @@ MemoryRoom& WireMemory(Main& main) {
         room->Commands().CancelPush();
         // Every row, erased ones too, so an erased memory stays erased after a restart.
         if (!main.isMinimized()) WriteQuickMemories(main.registry(), main.settings.MEM_Inf);
-        room->Commands().ShutDown();
     });
+    // The channel-table question once the settings are safe.
+    QObject::connect(&main, &Main::settingsWritten, room, [room] { room->Commands().ShutDown(); });
     return *room;
 }
