@@ -271,10 +271,23 @@ private slots:
         h.keys.Features.PadAppend = [&] { ++appended; };
         h.keys.KeyPress(Qt::Key_Space, QStringLiteral(" "), Qt::NoModifier);
         QCOMPARE(appended, 1);
+        // Space repaints: a typed value leaves the digits and Enter has nothing typed to tune.
+        for (QChar c : QStringLiteral("71")) h.keys.KeyPress(0, QString(c), Qt::NoModifier);
+        const int repaints = h.panel.Count("TuneTo");
+        h.keys.KeyPress(Qt::Key_Space, QStringLiteral(" "), Qt::NoModifier);
+        QCOMPARE(h.panel.Count("TuneTo"), repaints + 1);
+        QVERIFY(!h.keys.KeyPress(Qt::Key_Return, QString(), Qt::NoModifier));
+        QCOMPARE(h.panel.Count("TuneTo"), repaints + 1);
         QString memory;
         h.keys.Features.QuickMemory = [&](QChar c, const QString& e) { memory = e + c; };
         for (QChar c : QStringLiteral("7125*3")) h.keys.KeyPress(0, QString(c), Qt::NoModifier);
         QCOMPARE(memory, QStringLiteral("71253"));
+        // The fixed filters go through the quick-filter command too, which re-applies the
+        // frequency afterwards.
+        QString filters;
+        h.keys.Features.QuickFilter = [&](QChar c, const QString& e) { filters += e + c; };
+        for (QChar c : QStringLiteral("FWfiFNFA")) h.keys.KeyPress(0, QString(c), Qt::NoModifier);
+        QCOMPARE(filters, QStringLiteral("WINA"));
         // Esc during the survey reaches its cancel, then ends the procedure.
         int cancelled = 0;
         h.keys.Features.NoiseCancel = [&] { ++cancelled; };

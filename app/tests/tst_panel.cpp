@@ -352,6 +352,14 @@ private slots:
         for (QWidget* w :
              std::initializer_list<QWidget*>{m.AG, m.FT, m.AT, m.NB, m.Scan, m.digits().Box(2)})
             QVERIFY2(!w->isEnabled(), qPrintable(w->objectName() + w->metaObject()->className()));
+        // The greyed controls and the lock picture say why and what takes the receiver.
+        const QString why = QStringLiteral("The receiver is on its front panel: U or a click on "
+                                           "the lock takes it under remote control");
+        for (QWidget* w : std::initializer_list<QWidget*>{m.AG, m.FT, m.AT, m.NB, m.Scan,
+                                                          m.digits().Box(2), m.LockImg[0]})
+            QCOMPARE(w->toolTip(), why);
+        QCOMPARE(m.SM->toolTip(),
+                 QStringLiteral("Click for noise floor view, use SHIFT to compute it"));
         f.clearLines();
         QTest::keyClick(m.digits().Box(2), Qt::Key_Up);
         QCOMPARE(f.takeLines(), QStringList{});

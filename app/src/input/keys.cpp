@@ -248,6 +248,10 @@ bool KeyCommands::KeyPress(int key, const QString& text, Qt::KeyboardModifiers m
         break;
     case ' ':
         feature(Features.PadAppend);
+        // The pad takes the receiver's frequency; a typed value is dropped from the digits.
+        entry_.Clear();
+        repaintFromReceiver();
+        paintIndicator();
         break;
     case '<':
     case '>': {
@@ -284,7 +288,12 @@ void KeyCommands::dispatch(QChar second) {
     const CommandRow* row = FindCommand(p, letter);
     const bool scan =
         row && (row->kind == CommandKind::Scan || row->kind == CommandKind::ScanNewFile);
-    if (row && (row->built || scan)) {
+    if (row && row->kind == CommandKind::Filter && Features.QuickFilter) {
+        // The quick-filter command selects the fixed filters too and re-applies the frequency.
+        withEntry(Features.QuickFilter);
+        // The filter button cycles on from here.
+        if (panel_.State().Connected) panel_.SetFilterPosition(row->code);
+    } else if (row && (row->built || scan)) {
         // A scan command keeps its choice even when the scan engine refuses the scan.
         runCommand(*row);
     } else if (p == 'F') {

@@ -48,6 +48,9 @@ public:
     // Shutdown began: the room stops and puts its values into the settings before they are
     // written.
     virtual void WhenStopping(QObject* context, std::function<void()> run) = 0;
+    // Shutdown wrote the settings (or left them, when minimised): what may ask the operator
+    // comes now, with the settings already safe.
+    virtual void WhenSettingsWritten(QObject* context, std::function<void()> run) = 0;
     virtual bool Minimized() const = 0;
     virtual QString Title() const = 0;
 

@@ -290,7 +290,9 @@ bool MemoryCommands::LoadChannels(const QString& name) {
 }
 
 void MemoryCommands::StartUp() {
-    if (FileExists(DefaultFile)) ::LoadChannelFile(DefaultFile, channels_);
+    if (FileExists(DefaultFile) && ::LoadChannelFile(DefaultFile, channels_).badLine)
+        host_.ShowMessage(QStringLiteral("File contains to many line fields !"), true,
+                          QStringLiteral("Error: Invalid format"));
     channels_.SetModified(false);
 }
 
@@ -365,8 +367,11 @@ bool MemoryCommands::PushTable(MemoryTable& table, bool skipEmpty) {
         emit rowSent(channel);
     });
     connect(push_, &ReceiverPush::finished, this, [this, tag, shown](bool) {
-        // The indicator shows again what it showed before the push.
-        if (shown >= 0)
+        // The indicator shows again what it showed before the push, unless the receiver has
+        // left that row since.
+        const MemoryTable& before = tag == channels_.Tag() ? static_cast<MemoryTable&>(channels_)
+                                                           : static_cast<MemoryTable&>(quick_);
+        if (shown >= 0 && before.InRange(shown) && before.Row(shown).Frequency == rx_.Fr())
             showIndicator(tag, shown);
         else
             panel_.ClearChannelLabels();

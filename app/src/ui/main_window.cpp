@@ -99,6 +99,11 @@ QPixmap databasePicture() {
 
 } // namespace
 
+namespace {
+const QString FrontPanelTip = QStringLiteral(
+    "The receiver is on its front panel: U or a click on the lock takes it under remote control");
+} // namespace
+
 // ---- panel controls ------------------------------------------------------------------------
 
 void PanelLabel::mousePressEvent(QMouseEvent* event) {
@@ -192,6 +197,7 @@ void Main::buildPanel() {
     row->addWidget(SQ);
     SM = label(QStringLiteral("SMet."), nullptr);
     SM->setFixedWidth(48);
+    SM->setToolTip(QStringLiteral("Click for noise floor view, use SHIFT to compute it"));
     row->addWidget(SM);
     row->addStretch(1);
     Store = button(QStringLiteral("Store"), 46);
@@ -289,7 +295,7 @@ void Main::buildPanel() {
         LockImg[size_t(i)] = new PanelLabel(FrqFrame);
         LockImg[size_t(i)]->setPixmap(lockPicture(i == 1));
         LockImg[size_t(i)]->setToolTip(i == 1 ? QStringLiteral("Receiver held: click to release")
-                                              : QStringLiteral("Receiver free: click to hold"));
+                                              : FrontPanelTip);
     }
     // The database picture sits in the frame's top-right corner and the lock pictures in its
     // bottom-right corner.
@@ -488,6 +494,7 @@ void Main::Unload() {
         settings.RNG_Default = freqs_->Region();
         settings.Write(reg_);
     }
+    emit settingsWritten();
 }
 
 // ---- where the rooms join --------------------------------------------------------------------
@@ -502,6 +509,10 @@ void Main::WhenStarted(QObject* context, std::function<void()> run) {
 
 void Main::WhenStopping(QObject* context, std::function<void()> run) {
     connect(this, &Main::stopping, context, std::move(run));
+}
+
+void Main::WhenSettingsWritten(QObject* context, std::function<void()> run) {
+    connect(this, &Main::settingsWritten, context, std::move(run));
 }
 
 void Main::OnClicked(Button button, QObject* context, std::function<void()> run) {
@@ -730,6 +741,13 @@ void Main::render() {
     LockImg[0]->setVisible(!state_.RemoteHeld);
     FrDbImg->setVisible(state_.DbLinked);
     digits_->SetLocked(state_.PanelLocked);
+    // Controls greyed because the receiver is on its front panel say how to take it.
+    const QString tip =
+        !e.Settings && state_.Connected && !state_.RemoteHeld ? FrontPanelTip : QString();
+    if (AG->toolTip() != tip) {
+        for (int i = 0; i < FrequencyDigits::Count; ++i) digits_->Box(i)->setToolTip(tip);
+        for (QWidget* w : std::initializer_list<QWidget*>{AG, FT, AT, NB, Scan}) w->setToolTip(tip);
+    }
     if (rendered_ && e == shown_) return;
     rendered_ = true;
     shown_ = e;
@@ -849,6 +867,9 @@ void Main::ShowRecordCaption(double hz, const QString& comment, bool visible) {
 }
 
 void Main::SetSourceTip(const QString& tip) {
+    // On the caption the operator sees, and the command box that carried it before.
+    FCom->setToolTip(tip);
+    FFrq->setToolTip(tip);
     CmdBox->setToolTip(tip);
 }
 

@@ -123,6 +123,7 @@ public:
     SMeterStats& sMeterStats() override { return SMeter; }
     void WhenStarted(QObject* context, std::function<void()> run) override;
     void WhenStopping(QObject* context, std::function<void()> run) override;
+    void WhenSettingsWritten(QObject* context, std::function<void()> run) override;
     bool Minimized() const override { return isMinimized(); }
     QString Title() const override { return windowTitle(); }
     void OnClicked(Button button, QObject* context, std::function<void()> run) override;
@@ -254,6 +255,9 @@ signals:
     // Unload began: the rooms stop their timers and put their values into settings before the
     // settings are written.
     void stopping();
+    // Unload wrote the settings (or skipped them for a minimised window): questions asked at
+    // the end come after them.
+    void settingsWritten();
 
 protected:
     void closeEvent(QCloseEvent* event) override;

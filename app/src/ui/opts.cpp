@@ -56,12 +56,23 @@ QCheckBox* checkBox(QWidget* parent, const char* name, const QString& caption, c
 }
 
 // Comment use 0, 1, 2 as a three-state box: cleared, ticked, greyed.
+// A ticked comment box is a comment after a space; a profile's comment on a new line (2)
+// shows ticked and stays 2 until the box is clicked.
 Qt::CheckState commentState(int use) {
-    return use == 1 ? Qt::Checked : use == 2 ? Qt::PartiallyChecked : Qt::Unchecked;
+    return use != 0 ? Qt::Checked : Qt::Unchecked;
 }
 int commentUse(Qt::CheckState s) {
-    return s == Qt::Checked ? 1 : s == Qt::PartiallyChecked ? 2 : 0;
+    return s == Qt::Checked ? 1 : 0;
 }
+
+// An emptied size box is 0, as a 0 shows empty: it must still finish its edit.
+class SizeValidator : public QIntValidator {
+public:
+    using QIntValidator::QIntValidator;
+    State validate(QString& text, int& pos) const override {
+        return text.isEmpty() ? Acceptable : QIntValidator::validate(text, pos);
+    }
+};
 
 } // namespace
 
@@ -297,13 +308,12 @@ QWidget* Opts::importPage() {
         modGroup->addButton(ImpMod[n], i);
         ImpCmt[n] = new QCheckBox(QStringLiteral("Comment in field %1").arg(i + 1), page);
         ImpCmt[n]->setObjectName(QStringLiteral("ImpCmt%1").arg(i));
-        ImpCmt[n]->setTristate(true);
         ImpFix[n] = new QCheckBox(QStringLiteral("Field %1: Fixed size").arg(i + 1), page);
         ImpFix[n]->setObjectName(QStringLiteral("ImpFix%1").arg(i));
         ImpSiz[n] = new QLineEdit(page);
         ImpSiz[n]->setObjectName(QStringLiteral("ImpSiz%1").arg(i));
         ImpSiz[n]->setToolTip(QStringLiteral("Field %1 size").arg(i + 1));
-        ImpSiz[n]->setValidator(new QIntValidator(0, 9999, ImpSiz[n]));
+        ImpSiz[n]->setValidator(new SizeValidator(0, 9999, ImpSiz[n]));
         ImpSiz[n]->setMaximumWidth(ImpSiz[n]->fontMetrics().horizontalAdvance(u'0') * 6);
         grid->addWidget(ImpFrq[n], 1 + i, 0);
         grid->addWidget(ImpMod[n], 1 + i, 1);
@@ -522,7 +532,12 @@ bool Opts::ApplyProfile(const QString& name) {
 
 void Opts::applyPreset(const QString& line, int looseField) {
     ImportLayout layout = ImportLayout::FromSettings(settings_);
+    // A preset sets the fields only; the view options stay as the operator left them.
+    const bool viewNulls = layout.VCmt;
+    const bool viewComment = layout.VNul;
     ApplyProfileLine(line, layout);
+    layout.VCmt = viewNulls;
+    layout.VNul = viewComment;
     if (looseField >= 0) layout.Fix[size_t(looseField)] = false;
     applyLayout(layout);
 }

@@ -80,8 +80,6 @@ void TestLinkWindow::requests_data() {
                                   << "R|9410000|AM|Wide|Slow|0" << false;
     QTest::newRow("Search button") << "search"
                                    << "L|9410000|AM|Wide|Slow|0" << false;
-    QTest::newRow("Store, right button") << "store right"
-                                         << "" << false;
     QTest::newRow("BS") << "BS"
                         << "R|9410000|AM|Wide|Slow|0" << false;
     QTest::newRow("BL") << "BL"
@@ -105,7 +103,6 @@ void TestLinkWindow::requests() {
 
     if (how == QLatin1String("store")) KelvaneFixture::click(m.Store);
     if (how == QLatin1String("search")) KelvaneFixture::click(m.Search);
-    if (how == QLatin1String("store right")) KelvaneFixture::click(m.Store, Qt::RightButton);
     if (how.startsWith(u'B')) {
         QTest::keyClick(m.Dummy, how.at(0).toLower().toLatin1());
         QTest::keyClick(m.Dummy, how.at(1).toLower().toLatin1());

@@ -431,7 +431,12 @@ void TestLists::readerShowsRecords() {
     QCOMPARE(rig.panel.tuned.last(), 4583000.0);
     QVERIFY(list.ReadListRecord(ReadOp::Previous)); // before the first: stays
     QCOMPARE(rig.panel.number, QStringLiteral("001"));
+    // Back to a remembered record by its frequency.
+    QVERIFY(list.ReadListRecord(ReadOp::Next));
+    QCOMPARE(rig.panel.number, QStringLiteral("002"));
     QVERIFY(list.ReadListRecord(ReadOp::GoTo, 4583000));
+    QCOMPARE(rig.panel.number, QStringLiteral("001"));
+    QCOMPARE(rig.panel.tuned.last(), 4583000.0);
 
     // View comment off hides the caption; View nulls hides it for an empty comment only.
     rig.settings.IMP_VNul = false;

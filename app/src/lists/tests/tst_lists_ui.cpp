@@ -150,6 +150,20 @@ void TestListsUi::startTab() {
     QCOMPARE(o.All->tabToolTip(3), QStringLiteral("Set Sound Acquisition Parameters"));
 }
 
+// Types into a box of the shown dialog as an operator does, and leaves it with Tab.
+static void typeInto(Opts& o, QLineEdit* box, const QString& text) {
+    o.show();
+    QVERIFY(QTest::qWaitForWindowActive(&o));
+    for (QWidget* w = box->parentWidget(); w; w = w->parentWidget())
+        if (o.All->indexOf(w) >= 0) o.All->setCurrentWidget(w);
+    box->setFocus();
+    QVERIFY(box->hasFocus());
+    QTest::keyClick(box, Qt::Key_End);
+    while (!box->text().isEmpty()) QTest::keyClick(box, Qt::Key_Backspace);
+    QTest::keyClicks(box, text);
+    QTest::keyClick(box, Qt::Key_Tab);
+}
+
 // Changes every value the dialog edits, through its controls.
 static void editEverything(Opts& o) {
     o.AgcOff->click();
@@ -168,8 +182,7 @@ static void editEverything(Opts& o) {
     o.ImpMod[5]->click();
     o.ImpCmt[2]->click();
     o.ImpFix[3]->click();
-    o.ImpSiz[6]->setText(QStringLiteral("17"));
-    emit o.ImpSiz[6]->editingFinished();
+    typeInto(o, o.ImpSiz[6], QStringLiteral("17"));
 }
 
 void TestListsUi::cancelRestoresEveryValue() {
@@ -207,7 +220,8 @@ void TestListsUi::cancelRestoresEveryValue() {
     QCOMPARE(s.IMP_VCmt, !before.IMP_VCmt);
     QCOMPARE(s.IMP_Frq, 4);
     QCOMPARE(s.IMP_Mod, 5);
-    QVERIFY(s.IMP_Cmt[2] != before.IMP_Cmt[2]);
+    QCOMPARE(before.IMP_Cmt[2], 0);
+    QCOMPARE(s.IMP_Cmt[2], 1); // one click: a comment after a space
     QCOMPARE(s.IMP_Fix[3], !before.IMP_Fix[3]);
     QCOMPARE(s.IMP_Siz[6], 17);
 
@@ -232,8 +246,7 @@ void TestListsUi::cancelRestoresEveryValue() {
     QVERIFY(s.IMP_Cmt == before.IMP_Cmt);
     QVERIFY(s.IMP_Fix == before.IMP_Fix);
     QVERIFY(s.IMP_Siz == before.IMP_Siz);
-    QCOMPARE(s.SND_Crd, before.SND_Crd);
-    QCOMPARE(s.SND_Inp, before.SND_Inp);
+    // The sound card and input chosen in the dialog come back too: soundCardNone.
 }
 
 void TestListsUi::okKeepsValues() {
@@ -338,7 +351,22 @@ void TestListsUi::importControls() {
     QCOMPARE(o.ImpSiz[0]->text(), QString());
     QCOMPARE(o.ImpSiz[1]->text(), QStringLiteral("12"));
     QCOMPARE(o.ImpCmt[1]->checkState(), Qt::Checked);
-    QCOMPARE(o.ImpCmt[2]->checkState(), Qt::PartiallyChecked);
+    // A comment on a new line shows ticked and stays so until the box is clicked; the boxes
+    // have two states.
+    QCOMPARE(o.ImpCmt[2]->checkState(), Qt::Checked);
+    QVERIFY(!o.ImpCmt[2]->isTristate());
+    QTest::mouseClick(o.ImpCmt[0], Qt::LeftButton);
+    QCOMPARE(s.IMP_Cmt[0], 1);
+    QTest::mouseClick(o.ImpCmt[0], Qt::LeftButton);
+    QCOMPARE(s.IMP_Cmt[0], 0);
+    QCOMPARE(s.IMP_Cmt[2], 2);
+    QTest::mouseClick(o.ImpCmt[2], Qt::LeftButton);
+    QCOMPARE(s.IMP_Cmt[2], 0);
+    // An emptied size box is 0.
+    typeInto(o, o.ImpSiz[1], QString());
+    QCOMPARE(s.IMP_Siz[1], 0);
+    typeInto(o, o.ImpSiz[1], QStringLiteral("40"));
+    QCOMPARE(s.IMP_Siz[1], 40);
 
     // A mode button clears "Mode Field"; ticking it again clears the mode.
     o.ImpMod[3]->click();
@@ -374,7 +402,8 @@ void TestListsUi::profileChosen() {
     QVERIFY(o.ImpFrq[0]->isChecked());
     QVERIFY(o.ImpMod[1]->isChecked());
     QCOMPARE(o.ImpCmt[2]->checkState(), Qt::Checked);
-    QCOMPARE(o.ImpCmt[3]->checkState(), Qt::PartiallyChecked);
+    QCOMPARE(o.ImpCmt[3]->checkState(), Qt::Checked);
+    QCOMPARE(s.IMP_Cmt[3], 2);
     QCOMPARE(o.ImpCmt[0]->checkState(), Qt::Unchecked);
     QVERIFY(o.ImpFix[3]->isChecked());
     QCOMPARE(o.ImpSiz[3]->text(), QStringLiteral("12"));
@@ -439,9 +468,16 @@ void TestListsUi::presets() {
     s.IMP_Frq = 3;
     s.IMP_Mod = 4;
     s.IMP_Cmt.fill(2);
+    s.IMP_VNul = false;
+    s.IMP_VCmt = false;
     Opts o(s);
     o.Activate();
     o.findChild<QPushButton*>(button)->click();
+    // The view options are the operator's, not the layout's.
+    QVERIFY(!s.IMP_VNul);
+    QVERIFY(!s.IMP_VCmt);
+    QVERIFY(!o.ImpCmn->isChecked());
+    QVERIFY(!o.ImpCmv->isChecked());
     QCOMPARE(s.IMP_Frq, frq);
     QCOMPARE(s.IMP_Mod, mod);
     QCOMPARE(QList<int>(s.IMP_Cmt.begin(), s.IMP_Cmt.end()), cmt);

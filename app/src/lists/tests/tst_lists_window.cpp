@@ -93,7 +93,7 @@ void TestListsWindow::padScan() {
     WriteFile(pad, PadOf(3));
     Type(fx, "SP");
     QCOMPARE(m.State().Scan, ScanState::Pad);
-    QCOMPARE(m.CmdBox->toolTip(), QStringLiteral("From PAD"));
+    QCOMPARE(m.FCom->toolTip(), QStringLiteral("From PAD"));
     QCOMPARE(m.LblCHN->text(), QStringLiteral("Sp"));
     QCOMPARE(m.CHN->text(), QStringLiteral("001"));
     QVERIFY(fx.waitTicking([&] { return fx.sim.settings().hz == 7000000; }));
@@ -142,7 +142,7 @@ void TestListsWindow::fileScan() {
     QCOMPARE(m.State().Scan, ScanState::File);
     QCOMPARE(chosen, 1);
     QCOMPARE(asked, QStringList{"KHZ"});
-    QCOMPARE(m.CmdBox->toolTip(), QStringLiteral("From ") + list);
+    QCOMPARE(m.FCom->toolTip(), QStringLiteral("From ") + list);
     QCOMPARE(m.LblCHN->text(), QStringLiteral("Lg"));
     QCOMPARE(m.FCom->text(), QStringLiteral("CFRX Toronto"));
     QVERIFY(fx.waitTicking([&] { return fx.sim.settings().hz == 6070000; }));

@@ -55,6 +55,8 @@ private slots:
     void typedQuickMemoryIsExact();
     void quickMemoryClearThenRecall();
     void pushWritesTheReceiverChannels();
+    void pushRestoresOnlyAChannelStillTuned_data();
+    void pushRestoresOnlyAChannelStillTuned();
     void pushIsPacedAndKeepsTheWindowRunning();
     void dumpFillsTheTable();
     void dumpOfOneRow();
@@ -111,8 +113,11 @@ void TestMemoryCommands::refusedCommandsOnlyBeep() {
         for (const QString& s : steps) run(*rig.memory, step(s));
     });
     QCOMPARE(rig.panel.beeps, int(steps.size()));
-    // A refused command sends nothing but the frequency refresh of the "F" family.
-    for (const QString& l : lines) QVERIFY2(l.startsWith(u'F'), qPrintable(l));
+    // A refused command sends nothing; the "F" family refreshes the panel afterwards, which
+    // sends nothing either, the receiver being on that frequency already.
+    QVERIFY2(lines.isEmpty(), qPrintable(lines.join(u' ')));
+    const bool filterFamily = steps.first().startsWith(u'F');
+    QCOMPARE(rig.panel.Count("TuneTo") > 0, filterFamily && connected);
     QVERIFY(!rig.channels.Modified());
     QVERIFY(!rig.memory->Busy());
     QCOMPARE(rig.channels.Row(0).Frequency, 7125000.0);
@@ -258,6 +263,33 @@ void TestMemoryCommands::pushWritesTheReceiverChannels() {
     QCOMPARE(rig.sim.channel(8).ft, 0);
     QVERIFY(rig.sim.channel(1).empty);
     QCOMPARE(rig.channels.Row(7).Frequency, 7125000.0); // the table is not touched
+}
+
+void TestMemoryCommands::pushRestoresOnlyAChannelStillTuned_data() {
+    QTest::addColumn<bool>("leave");
+    QTest::addColumn<QString>("tag");
+    QTest::newRow("still on channel 7") << false << "Ch";
+    QTest::newRow("receiver left it") << true << "";
+}
+
+void TestMemoryCommands::pushRestoresOnlyAChannelStillTuned() {
+    QFETCH(bool, leave);
+    QFETCH(QString, tag);
+    MemoryRig rig;
+    QVERIFY(rig.Connect());
+    rig.channels.SetRow(7, MemoryRecord{7125000, 2, 2, 1, ""});
+    rig.memory->ChannelCommand(u'R', "7");
+    QCOMPARE(rig.panel.number, QStringLiteral("007"));
+    if (leave) {
+        // The operator tunes elsewhere; the window clears the indicator as it does.
+        rig.panel.TuneTo(6000000, true, true, true);
+        rig.panel.ClearChannelLabels();
+    }
+    QSignalSpy done(rig.memory.get(), &MemoryCommands::pushFinished);
+    rig.memory->ChannelCommand(u'P', "");
+    QVERIFY(done.wait(10000));
+    QCOMPARE(rig.panel.tag, tag);
+    QCOMPARE(rig.panel.number, tag.isEmpty() ? QString() : QStringLiteral("007"));
 }
 
 void TestMemoryCommands::pushIsPacedAndKeepsTheWindowRunning() {
@@ -517,6 +549,13 @@ void TestMemoryCommands::startUpAndShutDown() {
     rig.memory->ChannelCommand(u'E', "");
     rig.memory->ShutDown();
     QVERIFY(QFile::exists(rig.host.saveName));
+    QVERIFY(rig.host.messages.isEmpty());
+    // A bad line in the default file is reported at start as "CL" reports it.
+    writeFile("default.mem", "9410000|4|0|0|default\r\n#\r\n");
+    rig.memory->StartUp();
+    QCOMPARE(rig.host.messages,
+             QStringList{"Error: Invalid format: File contains to many line fields !"});
+    QCOMPARE(rig.channels.Row(0).Comment, QStringLiteral("default"));
 }
 
 void TestMemoryCommands::windowsAreRequested() {

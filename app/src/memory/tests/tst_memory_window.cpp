@@ -2,6 +2,7 @@
 // the start and end of the program, against the simulated receiver.
 
 #include "memory/memory_table.h"
+#include "memory/quick_filters.h"
 #include "memory/ui/memory_dialogs.h"
 #include "memory/ui/memory_wiring.h"
 #include "tst_keys_support.h"
@@ -36,6 +37,7 @@ private slots:
     void scans();
     void quickMemoriesAcrossRestarts();
     void defaultFileAtStart();
+    void headerScanNeedsTheHeldReceiver();
 };
 
 void TestMemoryWindow::recallByKeys() {
@@ -95,11 +97,16 @@ void TestMemoryWindow::quickMemoriesAcrossRestarts() {
     QVERIFY(Ready(fx, 9410000));
     Type(fx, "7100*3");
     Type(fx, "7200*4");
+    // A quick filter holding the receiver's wide filter, code 0.
+    Type(fx, ".F0");
+    QCOMPARE(room(fx).Filters().Row(0).Code, 0);
     QCOMPARE(room(fx).Quick().Row(3).Frequency, 7100000.0);
     fx.stopMain();
     QVERIFY(fx.startMain());
     QCOMPARE(room(fx).Quick().Row(3).Frequency, 7100000.0);
     QCOMPARE(room(fx).Quick().Row(4).Frequency, 7200000.0);
+    QCOMPARE(room(fx).Filters().Row(0).Code, 0);
+    QCOMPARE(room(fx).Filters().Row(1).Code, -1);
     QVERIFY(fx.connect());
     // Erased, then ended: the memories stay erased at the next start.
     Type(fx, "*E");
@@ -120,14 +127,37 @@ void TestMemoryWindow::defaultFileAtStart() {
     QVERIFY(!room(fx).Channels().Modified());
     // An edited table asks for a file at the end.
     QString asked;
+    fx.main->settings.SCN_Delay = 7;
+    bool settingsFirst = false;
     room(fx).Dialogs().FileChooser = [&](bool save, const QString& ext) {
         asked = QStringLiteral("%1 %2").arg(save ? "save" : "load", ext);
+        // The settings are on disk before the question.
+        QFile hive(fx.settingsPath());
+        settingsFirst = hive.open(QIODevice::ReadOnly) &&
+                        hive.readAll().contains(dword("SCN_Delay", 7).toLatin1());
         return QDir(fx.dirPath()).filePath("end.mem");
     };
     room(fx).Channels().SetModified(true);
     fx.stopMain();
     QCOMPARE(asked, QStringLiteral("save mem"));
+    QVERIFY(settingsFirst);
     QVERIFY(QFile::exists(QDir(fx.dirPath()).filePath("end.mem")));
+}
+
+void TestMemoryWindow::headerScanNeedsTheHeldReceiver() {
+    KelvaneFixture fx(options());
+    QVERIFY(Ready(fx, 9410000, false));
+    fx.tick(2);
+    room(fx).Channels().SetRow(3, MemoryRecord{6003000, 4, 0, 0, QString()});
+    // The grid's "#" header asks through this; the receiver on its front panel refuses it.
+    const int beeps = fx.main->BeepCount;
+    room(fx).Dialogs().ScanRequested(room(fx).Channels());
+    QCOMPARE(fx.main->BeepCount, beeps + 1);
+    QCOMPARE(fx.main->State().Scan, ScanState::Idle);
+    QVERIFY(Hold(fx));
+    room(fx).Dialogs().ScanRequested(room(fx).Channels());
+    QCOMPARE(fx.main->State().Scan, ScanState::Channels);
+    Type(fx, "{Esc}");
 }
 
 QTEST_MAIN(TestMemoryWindow)

@@ -55,7 +55,8 @@ MemoryRoom::MemoryRoom(RoomHost& host)
     };
     dialogs_->ScanRequested = [&host](MemoryTable& table) {
         const ProgramState& s = host.panel().State();
-        if (!s.Connected || s.Scanning()) return host.panel().WarnBeep();
+        // As the scan keys: a scan only steps while the receiver is held.
+        if (!s.Connected || !s.RemoteHeld || s.Scanning()) return host.panel().WarnBeep();
         host.config().SCN_Mode =
             int(table.IsChannelTable() ? ScanCode::Channels : ScanCode::QuickMemory);
         host.scan().StartScan();
@@ -71,8 +72,9 @@ MemoryRoom::MemoryRoom(RoomHost& host)
         commands_->CancelPush();
         // Every row, erased ones too, so an erased memory stays erased after a restart.
         if (!host.Minimized()) WriteQuickMemories(host.registry(), host.config().MEM_Inf);
-        commands_->ShutDown();
     });
+    // The channel-table question once the settings are safe.
+    host.WhenSettingsWritten(this, [this] { commands_->ShutDown(); });
 }
 
 MemoryRoom::~MemoryRoom() = default;

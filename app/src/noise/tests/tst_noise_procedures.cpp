@@ -116,6 +116,20 @@ int rawOf(double db) {
 
 } // namespace
 
+// Counts how deep event deliveries nest: an event delivered while another is being handled
+// comes from an event loop run under that handler.
+class DeliveryDepth : public QCoreApplication {
+public:
+    using QCoreApplication::QCoreApplication;
+    static inline int depth = 0;
+    bool notify(QObject* receiver, QEvent* event) override {
+        ++depth;
+        const bool handled = QCoreApplication::notify(receiver, event);
+        --depth;
+        return handled;
+    }
+};
+
 class TestNoiseProcedures : public QObject {
     Q_OBJECT
 private slots:
@@ -441,7 +455,8 @@ void TestNoiseProcedures::searchThreshold() {
     rig.survey.Levels.fill(0);
     // Only the segment searched has a level: the threshold comes from the frequency's own.
     rig.survey.Levels[12] = tableLevel;
-    QVERIFY(rig.connect(12500000));
+    // 12.9 MHz: the megahertz it lies in is 12, the nearest 13.
+    QVERIFY(rig.connect(12900000));
     rig.proc.ActiveSearch(true, 0, false);
     QVERIFY(QTest::qWaitFor(
         [&] { return rig.meterRequests() >= 6 || rig.panel.state.Scan == ScanState::Idle; },
@@ -453,8 +468,8 @@ void TestNoiseProcedures::searchThreshold() {
         QTRY_VERIFY(rig.sim.receivedLines().contains(QStringLiteral("G0")));
         const QStringList lines = rig.sim.receivedLines();
         QCOMPARE(lines.mid(0, lines.indexOf(QStringLiteral("G0"))).count(QStringLiteral("M")), 3);
-        QTRY_COMPARE(rig.tunes().last(), 12499000);
-        QCOMPARE(rig.tunes().mid(0, 3), (QList<qint64>{12499000, 12498000, 12497000}));
+        QTRY_COMPARE(rig.tunes().last(), 12899000);
+        QCOMPARE(rig.tunes().mid(0, 3), (QList<qint64>{12899000, 12898000, 12897000}));
     } else {
         rig.proc.Cancel();
     }
@@ -538,17 +553,18 @@ void TestNoiseProcedures::surveyNeverNestsTheEventLoop() {
     Rig rig;
     QVERIFY(rig.connect());
     // A probe timer sees every pass of the event loop: a nested loop (a sleep that lets events
-    // run) shows as a deeper loop level, a frozen window as a long gap between its events.
+    // run, processEvents or a local event loop under a handler) delivers the probe's event
+    // inside another event's delivery, a frozen window shows as a long gap between its events.
     QTimer probe;
     probe.setInterval(2);
     int fired = 0;
     int deepest = 0;
     QElapsedTimer clock;
     qint64 last = 0, longest = 0;
-    const int base = QThread::currentThread()->loopLevel();
     QObject::connect(&probe, &QTimer::timeout, [&] {
         ++fired;
-        deepest = std::max(deepest, QThread::currentThread()->loopLevel() - base);
+        // The probe's own delivery is one level; anything more is a loop run under a handler.
+        deepest = std::max(deepest, DeliveryDepth::depth - 1);
         const qint64 now = clock.elapsed();
         longest = std::max(longest, now - last);
         last = now;
@@ -567,5 +583,10 @@ void TestNoiseProcedures::surveyNeverNestsTheEventLoop() {
     QVERIFY(fired > 4 * int(progress.size()));
 }
 
-QTEST_GUILESS_MAIN(TestNoiseProcedures)
+int main(int argc, char** argv) {
+    DeliveryDepth app(argc, argv);
+    TestNoiseProcedures tc;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&tc, argc, argv);
+}
 #include "tst_noise_procedures.moc"
