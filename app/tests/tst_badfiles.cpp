@@ -2,8 +2,8 @@
 // their place: every reader refuses or stops in bounds, with the file's message or its usual
 // reaction, and the program starts as usual with such files in its working folder.
 
-#include "files/bounded_file.h"
 #include "core/record_text.h"
+#include "files/bounded_file.h"
 #include "lists/import_profile.h"
 #include "lists/record_reader.h"
 #include "lists/scratch_pad.h"

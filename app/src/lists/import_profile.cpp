@@ -4,9 +4,9 @@
 #include "lists/record_reader.h"
 #include "settings/settings.h"
 
-#include "files/bounded_file.h"
 #include "core/data_paths.h"
 #include "core/record_text.h"
+#include "files/bounded_file.h"
 
 #include <QFile>
 
