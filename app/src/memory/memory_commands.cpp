@@ -291,8 +291,8 @@ bool MemoryCommands::LoadChannels(const QString& name) {
 
 void MemoryCommands::StartUp() {
     if (FileExists(DefaultFile) && ::LoadChannelFile(DefaultFile, channels_).badLine)
-        host_.ShowMessage(QStringLiteral("File contains to many line fields !"), true,
-                          QStringLiteral("Error: Invalid format"));
+        host_.ShowNotice(QStringLiteral("File contains to many line fields !"),
+                         QStringLiteral("Error: Invalid format"));
     channels_.SetModified(false);
 }
 

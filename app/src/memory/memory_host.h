@@ -23,4 +23,6 @@ public:
     virtual QString ChooseSaveFile(const QString& ext) = 0;
     // A message box; true when the operator answered OK. okCancel false shows OK alone.
     virtual bool ShowMessage(const QString& prompt, bool okCancel, const QString& title) = 0;
+    // A message that asks nothing: shown without waiting for the operator, so start-up goes on.
+    virtual void ShowNotice(const QString& prompt, const QString& title) = 0;
 };

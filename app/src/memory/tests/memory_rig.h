@@ -33,6 +33,9 @@ public:
         messages << title + QStringLiteral(": ") + prompt;
         return true;
     }
+    void ShowNotice(const QString& prompt, const QString& title) override {
+        messages << title + QStringLiteral(": ") + prompt;
+    }
 
     QString loadName, saveName;
     QStringList opened;

@@ -68,6 +68,13 @@ QString MemoryDialogs::ChooseSaveFile(const QString& ext) {
     return name;
 }
 
+void MemoryDialogs::ShowNotice(const QString& prompt, const QString& title) {
+    auto* box =
+        new QMessageBox(QMessageBox::Warning, title, prompt, QMessageBox::Ok, owner_.window());
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open(); // no nested event loop
+}
+
 bool MemoryDialogs::ShowMessage(const QString& prompt, bool okCancel, const QString& title) {
     QWidget* top = owner_.window();
     // A box behind a window kept on top could not be answered.

@@ -39,6 +39,7 @@ public:
     QString ChooseLoadFile(const QString& ext) override;
     QString ChooseSaveFile(const QString& ext) override;
     bool ShowMessage(const QString& prompt, bool okCancel, const QString& title) override;
+    void ShowNotice(const QString& prompt, const QString& title) override;
 
 private:
     QWidget& owner_;
