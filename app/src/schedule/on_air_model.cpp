@@ -98,7 +98,7 @@ QVariant OnAirModel::data(const QModelIndex& index, int role) const {
 
 QVariant OnAirModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
-    static const char* const names[] = {"kHz",    "Time (UTC)", "Days", "Station",
-                                        "Lang.",  "Target",     "Site", "ITU"};
+    static const char* const names[] = {"kHz",   "Time (UTC)", "Days", "Station",
+                                        "Lang.", "Target",     "Site", "ITU"};
     return section >= 0 && section < ColumnCount ? QString::fromLatin1(names[section]) : QVariant();
 }

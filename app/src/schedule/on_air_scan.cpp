@@ -11,8 +11,8 @@ constexpr int AmMode = 4;
 constexpr double SameFrequency = 0.05;
 } // namespace
 
-OnAirScan::OnAirScan(const Schedule& schedule, Panel& panel, const Settings& settings,
-                     Range range, Clock clock)
+OnAirScan::OnAirScan(const Schedule& schedule, Panel& panel, const Settings& settings, Range range,
+                     Clock clock)
     : schedule_(schedule), panel_(panel), settings_(settings), range_(std::move(range)),
       clock_(std::move(clock)) {}
 
@@ -41,8 +41,8 @@ bool OnAirScan::Next() {
     const double hz = khz * 1000;
     panel_.TuneTo(hz, true, true, false);
     schedule_.OnAirAt(khz, SameFrequency, ScheduleTime::FromUtc(clock_()), found_);
-    panel_.ShowRecordNumber(QStringLiteral("Sk"), QStringLiteral("%1").arg(next_ + 1, 3, 10,
-                                                                           QLatin1Char('0')));
+    panel_.ShowRecordNumber(QStringLiteral("Sk"),
+                            QStringLiteral("%1").arg(next_ + 1, 3, 10, QLatin1Char('0')));
     panel_.ShowRecordCaption(hz, schedule::Caption(found_), true);
     ++next_;
     return true;

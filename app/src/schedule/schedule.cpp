@@ -37,19 +37,32 @@ constexpr std::array<char16_t, 32> HighControls{
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
 
 // Column names as the file's header gives them, and the other names the same column goes by.
-enum Column { Khz, Time, DaysCol, Itu, Station, Language, Target, Remarks, Pers, Start, Stop, Count };
+enum Column {
+    Khz,
+    Time,
+    DaysCol,
+    Itu,
+    Station,
+    Language,
+    Target,
+    Remarks,
+    Pers,
+    Start,
+    Stop,
+    Count
+};
 struct ColumnName {
     Column column;
     const char* name;
 };
 constexpr ColumnName ColumnNames[] = {
-    {Khz, "khz"},          {Khz, "freq"},         {Khz, "frequency"},   {Time, "time(utc)"},
-    {Time, "time"},        {Time, "utc"},         {DaysCol, "days"},    {DaysCol, "day"},
-    {Itu, "itu"},          {Itu, "country"},      {Station, "station"}, {Language, "lng"},
-    {Language, "lang"},    {Language, "language"}, {Target, "target"},  {Target, "tgt"},
-    {Remarks, "remarks"},  {Remarks, "remark"},   {Remarks, "site"},    {Pers, "p"},
-    {Pers, "pers"},        {Pers, "persistence"}, {Start, "start"},     {Start, "from"},
-    {Stop, "stop"},        {Stop, "to"},          {Stop, "end"},
+    {Khz, "khz"},         {Khz, "freq"},          {Khz, "frequency"},   {Time, "time(utc)"},
+    {Time, "time"},       {Time, "utc"},          {DaysCol, "days"},    {DaysCol, "day"},
+    {Itu, "itu"},         {Itu, "country"},       {Station, "station"}, {Language, "lng"},
+    {Language, "lang"},   {Language, "language"}, {Target, "target"},   {Target, "tgt"},
+    {Remarks, "remarks"}, {Remarks, "remark"},    {Remarks, "site"},    {Pers, "p"},
+    {Pers, "pers"},       {Pers, "persistence"},  {Start, "start"},     {Start, "from"},
+    {Stop, "stop"},       {Stop, "to"},           {Stop, "end"},
 };
 
 using ColumnMap = std::array<int, Count>; // field index of each column, -1 when absent
@@ -158,7 +171,8 @@ bool readDayPart(QStringView part, std::uint8_t* into) {
 // A season's day range: is day inside [start, stop] (either may be -1)?
 bool inSeason(int start, int stop, int day) {
     if (start < 0 && stop < 0) return true;
-    if (start >= 0 && stop >= 0) return modulo(day - start, DaysInYear) <= modulo(stop - start, DaysInYear);
+    if (start >= 0 && stop >= 0)
+        return modulo(day - start, DaysInYear) <= modulo(stop - start, DaysInYear);
     if (start >= 0) return modulo(day - start, DaysInYear) < SeasonSpan;
     return modulo(stop - day, DaysInYear) < SeasonSpan;
 }
@@ -243,7 +257,8 @@ std::optional<int> ParseDate(const QString& field) {
     for (QChar c : t)
         if (!c.isDigit() || c.unicode() > '9') return std::nullopt;
     const int day = t.left(2).toInt(), month = t.mid(2).toInt();
-    if (month < 1 || month > 12 || day < 1 || day > MonthDays[size_t(month - 1)]) return std::nullopt;
+    if (month < 1 || month > 12 || day < 1 || day > MonthDays[size_t(month - 1)])
+        return std::nullopt;
     return dayOfYear(month, day);
 }
 
@@ -326,8 +341,8 @@ ScheduleLoad Schedule::Load(const QString& path) {
     ScheduleLoad result;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        result.Error = QStringLiteral("The schedule file %1 cannot be read: %2")
-                           .arg(path, file.errorString());
+        result.Error =
+            QStringLiteral("The schedule file %1 cannot be read: %2").arg(path, file.errorString());
         return result;
     }
     if (file.size() > MaxFileBytes) {
@@ -347,7 +362,8 @@ ScheduleLoad Schedule::Load(const QString& path) {
         return result;
     }
     result = Parse(bytes);
-    if (!result.Ok) result.Error = QStringLiteral("The schedule file %1: %2").arg(path, result.Error);
+    if (!result.Ok)
+        result.Error = QStringLiteral("The schedule file %1: %2").arg(path, result.Error);
     return result;
 }
 

@@ -75,7 +75,8 @@ void TestScheduleCli::answers_data() {
     QTest::newRow("nothing on: the next named")
         << QStringList{"--at", "2025-06-30T20:30", "--khz", "9410"} << 1
         << QStringList{"next in 0 h 30 min:", "9410  2100-2200"};
-    QTest::newRow("nothing at all") << QStringList{"--at", "2025-06-30T12:00"} << 1 << QStringList{};
+    QTest::newRow("nothing at all")
+        << QStringList{"--at", "2025-06-30T12:00"} << 1 << QStringList{};
 }
 
 void TestScheduleCli::answers() {

@@ -1,6 +1,7 @@
 // The "on the air now" list, its window and the on-air scan over the simulated receiver.
 
 #include "driver_panel.h"
+#include "schedule/on_air.h"
 #include "schedule/on_air_model.h"
 #include "schedule/on_air_scan.h"
 #include "schedule/ui/on_air_window.h"
@@ -70,20 +71,34 @@ void TestScheduleOnAir::modelFilters_data() {
     QTest::addColumn<QString>("language");
     QTest::addColumn<QString>("target");
     QTest::addColumn<QStringList>("stations");
-    QTest::newRow("all at 18:45")
-        << "2025-07-01T18:45" << "" << "" << ""
-        << QStringList{"DW", "CFRX", "Radio 6070", "BBC"};
-    QTest::newRow("49m") << "2025-07-01T18:45" << "49m" << "" << ""
-                         << QStringList{"DW", "CFRX", "Radio 6070"};
-    QTest::newRow("range") << "2025-07-01T18:45" << "9000-10000" << "" << ""
-                           << QStringList{"BBC"};
-    QTest::newRow("German") << "2025-07-01T18:45" << "" << "D" << ""
-                            << QStringList{"DW", "Radio 6070"};
-    QTest::newRow("to Europe in English") << "2025-07-01T18:45" << "" << "E" << "Eu"
-                                          << QStringList{"Radio 6070", "BBC"};
-    QTest::newRow("Saturday: no weekday DW") << "2025-07-05T18:45" << "49m" << "" << ""
-                                             << QStringList{"CFRX"};
-    QTest::newRow("20:30") << "2025-07-01T20:30" << "" << "" << "" << QStringList{"RHC"};
+    QTest::newRow("all at 18:45") << "2025-07-01T18:45"
+                                  << ""
+                                  << ""
+                                  << "" << QStringList{"DW", "CFRX", "Radio 6070", "BBC"};
+    QTest::newRow("49m") << "2025-07-01T18:45"
+                         << "49m"
+                         << ""
+                         << "" << QStringList{"DW", "CFRX", "Radio 6070"};
+    QTest::newRow("range") << "2025-07-01T18:45"
+                           << "9000-10000"
+                           << ""
+                           << "" << QStringList{"BBC"};
+    QTest::newRow("German") << "2025-07-01T18:45"
+                            << ""
+                            << "D"
+                            << "" << QStringList{"DW", "Radio 6070"};
+    QTest::newRow("to Europe in English") << "2025-07-01T18:45"
+                                          << ""
+                                          << "E"
+                                          << "Eu" << QStringList{"Radio 6070", "BBC"};
+    QTest::newRow("Saturday: no weekday DW") << "2025-07-05T18:45"
+                                             << "49m"
+                                             << ""
+                                             << "" << QStringList{"CFRX"};
+    QTest::newRow("20:30") << "2025-07-01T20:30"
+                           << ""
+                           << ""
+                           << "" << QStringList{"RHC"};
 }
 
 void TestScheduleOnAir::modelFilters() {
@@ -121,8 +136,7 @@ void TestScheduleOnAir::windowTunesAndRefreshes() {
     const int band49 = w.BandBox()->findData(QStringLiteral("49m"));
     QVERIFY(band49 > 0);
     while (w.BandBox()->currentIndex() < band49) QTest::keyClick(w.BandBox(), Qt::Key_Down);
-    QCOMPARE(column(w.Model(), OnAirModel::Station),
-             (QStringList{"DW", "CFRX", "Radio 6070"}));
+    QCOMPARE(column(w.Model(), OnAirModel::Station), (QStringList{"DW", "CFRX", "Radio 6070"}));
 
     // Enter on a row asks to tune its frequency.
     QSignalSpy tune(&w, &OnAirWindow::tuneRequested);

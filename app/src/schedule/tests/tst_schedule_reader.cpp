@@ -4,8 +4,8 @@
 #include "schedule/schedule.h"
 
 #include <QTemporaryDir>
-#include <QTimeZone>
 #include <QTest>
+#include <QTimeZone>
 
 #include <vector>
 
@@ -103,31 +103,31 @@ void TestScheduleReader::onAir_data() {
     QTest::newRow("all day at 2359") << allDay << "2025-07-01T23:59" << true;
     const QByteArray night = "6070;2300-0100;Mo;D;Test;E;Eu;;1;;";
     QTest::newRow("past midnight, before 0000") << night << "2025-06-30T23:30" << true;
-    QTest::newRow("past midnight, after 0000: the day it started") << night << "2025-07-01T00:30"
-                                                                    << true;
-    QTest::newRow("past midnight, not the day after the day") << night << "2025-06-30T00:30"
-                                                              << false;
+    QTest::newRow("past midnight, after 0000: the day it started")
+        << night << "2025-07-01T00:30" << true;
+    QTest::newRow("past midnight, not the day after the day")
+        << night << "2025-06-30T00:30" << false;
     QTest::newRow("past midnight, after its end") << night << "2025-07-01T01:00" << false;
-    QTest::newRow("to midnight as 0000") << QByteArray("6070;2200-0000;;D;Test;E;Eu;;1;;")
-                                         << "2025-07-01T23:59" << true;
-    QTest::newRow("weekdays on Tuesday") << QByteArray("6070;1800-1900;Mo-Fr;D;T;E;Eu;;1;;")
-                                         << "2025-07-01T18:30" << true;
-    QTest::newRow("weekend on Tuesday") << QByteArray("6070;1800-1900;SaSu;D;T;E;Eu;;1;;")
-                                        << "2025-07-01T18:30" << false;
-    QTest::newRow("wrapping range on Sunday") << QByteArray("6070;1800-1900;Th-Tu;D;T;E;Eu;;1;;")
-                                              << "2025-07-06T18:30" << true;
+    QTest::newRow("to midnight as 0000")
+        << QByteArray("6070;2200-0000;;D;Test;E;Eu;;1;;") << "2025-07-01T23:59" << true;
+    QTest::newRow("weekdays on Tuesday")
+        << QByteArray("6070;1800-1900;Mo-Fr;D;T;E;Eu;;1;;") << "2025-07-01T18:30" << true;
+    QTest::newRow("weekend on Tuesday")
+        << QByteArray("6070;1800-1900;SaSu;D;T;E;Eu;;1;;") << "2025-07-01T18:30" << false;
+    QTest::newRow("wrapping range on Sunday")
+        << QByteArray("6070;1800-1900;Th-Tu;D;T;E;Eu;;1;;") << "2025-07-06T18:30" << true;
     QTest::newRow("wrapping range on Wednesday")
         << QByteArray("6070;1800-1900;Th-Tu;D;T;E;Eu;;1;;") << "2025-07-02T18:30" << false;
-    QTest::newRow("digits: 2 is Tuesday") << QByteArray("6070;1800-1900;25;D;T;E;Eu;;1;;")
-                                          << "2025-07-01T18:30" << true;
-    QTest::newRow("not sure is kept on air") << QByteArray("6070;1800-1900;irr;D;T;E;Eu;;1;;")
-                                             << "2025-07-01T18:30" << true;
-    QTest::newRow("persistence 8 never") << QByteArray("6070;0000-2400;;D;T;E;Eu;;8;;")
-                                         << "2025-07-01T18:30" << false;
-    QTest::newRow("persistence 7 on") << QByteArray("6070;0000-2400;;D;T;E;Eu;;7;;")
-                                      << "2025-07-01T18:30" << true;
-    QTest::newRow("decimal frequency") << QByteArray("6069.8;0000-2400;;D;T;E;Eu;;1;;")
-                                       << "2025-07-01T18:30" << true;
+    QTest::newRow("digits: 2 is Tuesday")
+        << QByteArray("6070;1800-1900;25;D;T;E;Eu;;1;;") << "2025-07-01T18:30" << true;
+    QTest::newRow("not sure is kept on air")
+        << QByteArray("6070;1800-1900;irr;D;T;E;Eu;;1;;") << "2025-07-01T18:30" << true;
+    QTest::newRow("persistence 8 never")
+        << QByteArray("6070;0000-2400;;D;T;E;Eu;;8;;") << "2025-07-01T18:30" << false;
+    QTest::newRow("persistence 7 on")
+        << QByteArray("6070;0000-2400;;D;T;E;Eu;;7;;") << "2025-07-01T18:30" << true;
+    QTest::newRow("decimal frequency")
+        << QByteArray("6069.8;0000-2400;;D;T;E;Eu;;1;;") << "2025-07-01T18:30" << true;
 }
 
 void TestScheduleReader::onAir() {
@@ -145,42 +145,42 @@ void TestScheduleReader::dates_data() {
     QTest::addColumn<QByteArray>("stop");
     QTest::addColumn<QString>("when");
     QTest::addColumn<bool>("expected");
-    QTest::newRow("summer, inside") << QByteArray("0107") << QByteArray("3108") << "2025-07-15T12:00"
-                                    << true;
-    QTest::newRow("summer, first day") << QByteArray("0107") << QByteArray("3108")
-                                       << "2025-07-01T12:00" << true;
-    QTest::newRow("summer, last day") << QByteArray("0107") << QByteArray("3108")
-                                      << "2025-08-31T12:00" << true;
-    QTest::newRow("summer, before") << QByteArray("0107") << QByteArray("3108") << "2025-06-30T12:00"
-                                    << false;
-    QTest::newRow("summer, after") << QByteArray("0107") << QByteArray("3108") << "2025-09-01T12:00"
-                                   << false;
-    QTest::newRow("winter, December") << QByteArray("2611") << QByteArray("1502")
-                                      << "2025-12-31T12:00" << true;
-    QTest::newRow("winter, January") << QByteArray("2611") << QByteArray("1502")
-                                     << "2026-01-15T12:00" << true;
-    QTest::newRow("winter, March") << QByteArray("2611") << QByteArray("1502") << "2026-03-15T12:00"
-                                   << false;
-    QTest::newRow("winter, November before") << QByteArray("2611") << QByteArray("1502")
-                                             << "2025-11-01T12:00" << false;
-    QTest::newRow("start only, started in October") << QByteArray("1510") << QByteArray()
-                                                    << "2026-01-15T12:00" << true;
-    QTest::newRow("start only, yet to start") << QByteArray("0102") << QByteArray()
-                                              << "2026-01-15T12:00" << false;
-    QTest::newRow("stop only, January for March") << QByteArray() << QByteArray("2003")
-                                                  << "2026-01-15T12:00" << true;
-    QTest::newRow("stop only, passed") << QByteArray() << QByteArray("1001") << "2026-01-15T12:00"
-                                       << false;
-    QTest::newRow("stop with a last-heard date") << QByteArray("0104") << QByteArray("3006[0725]")
-                                                 << "2025-07-15T12:00" << false;
+    QTest::newRow("summer, inside")
+        << QByteArray("0107") << QByteArray("3108") << "2025-07-15T12:00" << true;
+    QTest::newRow("summer, first day")
+        << QByteArray("0107") << QByteArray("3108") << "2025-07-01T12:00" << true;
+    QTest::newRow("summer, last day")
+        << QByteArray("0107") << QByteArray("3108") << "2025-08-31T12:00" << true;
+    QTest::newRow("summer, before")
+        << QByteArray("0107") << QByteArray("3108") << "2025-06-30T12:00" << false;
+    QTest::newRow("summer, after")
+        << QByteArray("0107") << QByteArray("3108") << "2025-09-01T12:00" << false;
+    QTest::newRow("winter, December")
+        << QByteArray("2611") << QByteArray("1502") << "2025-12-31T12:00" << true;
+    QTest::newRow("winter, January")
+        << QByteArray("2611") << QByteArray("1502") << "2026-01-15T12:00" << true;
+    QTest::newRow("winter, March")
+        << QByteArray("2611") << QByteArray("1502") << "2026-03-15T12:00" << false;
+    QTest::newRow("winter, November before")
+        << QByteArray("2611") << QByteArray("1502") << "2025-11-01T12:00" << false;
+    QTest::newRow("start only, started in October")
+        << QByteArray("1510") << QByteArray() << "2026-01-15T12:00" << true;
+    QTest::newRow("start only, yet to start")
+        << QByteArray("0102") << QByteArray() << "2026-01-15T12:00" << false;
+    QTest::newRow("stop only, January for March")
+        << QByteArray() << QByteArray("2003") << "2026-01-15T12:00" << true;
+    QTest::newRow("stop only, passed")
+        << QByteArray() << QByteArray("1001") << "2026-01-15T12:00" << false;
+    QTest::newRow("stop with a last-heard date")
+        << QByteArray("0104") << QByteArray("3006[0725]") << "2025-07-15T12:00" << false;
     QTest::newRow("stop with a last-heard date, inside")
         << QByteArray("0106") << QByteArray("3006[0725]") << "2025-06-15T12:00" << true;
     QTest::newRow("bracketed only: a log date, no bound")
         << QByteArray() << QByteArray("[0725]") << "2025-12-15T12:00" << true;
     QTest::newRow("a date that does not read is no bound")
         << QByteArray("3102") << QByteArray() << "2025-07-15T12:00" << true;
-    QTest::newRow("29 February as the 28th") << QByteArray("2902") << QByteArray("0103")
-                                             << "2025-02-28T12:00" << true;
+    QTest::newRow("29 February as the 28th")
+        << QByteArray("2902") << QByteArray("0103") << "2025-02-28T12:00" << true;
 }
 
 void TestScheduleReader::dates() {
@@ -229,8 +229,8 @@ void TestScheduleReader::badRows_data() {
 void TestScheduleReader::badRows() {
     QFETCH(QByteArray, row);
     Schedule s;
-    const ScheduleLoad load = s.Parse(file({"5990;0000-2400;;I;Good;I;Eu;;1;;", row,
-                                            "6000;0000-2400;;CUB;Also good;S;Am;;1;;"}));
+    const ScheduleLoad load = s.Parse(
+        file({"5990;0000-2400;;I;Good;I;Eu;;1;;", row, "6000;0000-2400;;CUB;Also good;S;Am;;1;;"}));
     QVERIFY2(load.Ok, qPrintable(load.Error));
     QCOMPARE(load.Rows, 2);
     QCOMPARE(load.Skipped, 1);
@@ -241,8 +241,7 @@ void TestScheduleReader::refused_data() {
     QTest::addColumn<QByteArray>("bytes");
     QTest::newRow("empty") << QByteArray();
     QTest::newRow("header only") << file({});
-    QTest::newRow("no frequency column")
-        << file({"1800-1900;T"}, "Time(UTC):93;Station:201");
+    QTest::newRow("no frequency column") << file({"1800-1900;T"}, "Time(UTC):93;Station:201");
     QTest::newRow("only bad rows") << file({"x;y", "6070;99"});
 }
 

@@ -82,7 +82,8 @@ void OnAirWindow::SetSchedule(const Schedule* schedule) {
 
 void OnAirWindow::applyBand() {
     double low = -1, high = -1;
-    if (band_->currentIndex() > 0) schedule::ParseBand(band_->currentData().toString(), &low, &high);
+    if (band_->currentIndex() > 0)
+        schedule::ParseBand(band_->currentData().toString(), &low, &high);
     model_.SetBand(low, high);
     Refresh();
 }
