@@ -98,7 +98,8 @@ QVariant OnAirModel::data(const QModelIndex& index, int role) const {
 
 QVariant OnAirModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
-    static const char* const names[] = {"kHz",   "Time (UTC)", "Days", "Station",
-                                        "Lang.", "Target",     "Site", "ITU"};
+    // In the order of Column.
+    static const char* const names[] = {"kHz",     "Time (UTC)", "Days",   "ITU",
+                                        "Station", "Lang.",      "Target", "Site"};
     return section >= 0 && section < ColumnCount ? QString::fromLatin1(names[section]) : QVariant();
 }

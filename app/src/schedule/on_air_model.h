@@ -13,7 +13,7 @@
 class OnAirModel : public QAbstractTableModel {
     Q_OBJECT
 public:
-    enum Column { Khz, Time, Days, Station, Language, Target, Site, Itu, ColumnCount };
+    enum Column { Khz, Time, Days, Itu, Station, Language, Target, Site, ColumnCount };
 
     explicit OnAirModel(QObject* parent = nullptr);
 

@@ -24,7 +24,7 @@ const QByteArray Demo =
     "6115;1830-1930;;COG;Radio Specimen;F;CAf;Site D;2;;\r\n"
     "7325;1800-1900;Sa,Su;G;World Test Service;E;WAf;/CYP;1;;\r\n"
     "9410;1700-2000;;G;World Test Service;E;Eu;Site E;1;;\r\n"
-    "9420;1800-2000;;GRC;Fonì tis Dokimís;Gr;Eu;Site F;1;;\r\n"
+    "9420;1800-2000;;GRC;Fon\xEC tis Dokim\xEDs;Gr;Eu;Site F;1;;\r\n"
     "9635;1830-1900;irr;MLI;Radio Placeholder;F;WAf;Site G;3;;\r\n"
     "11780;1800-2100;;B;Radio Amostra;P;SAm;Site H;1;;\r\n"
     "15120;1800-1900;;NIG;Voice of Example;Ha;WAf;Site J;1;;\r\n"
