@@ -7,6 +7,7 @@
 #include "ui/memory_wiring.h"
 #include "ui/net_wiring.h"
 #include "ui/noise_wiring.h"
+#include "ui/schedule_wiring.h"
 
 #include <nrd535sim/simulator.h>
 #include <ostry/nrd535.h>
@@ -206,6 +207,7 @@ int main(int argc, char** argv) {
     WireNet(window, reg, rigctld);
     WireMemory(window);
     WireNoise(window);
+    WireSchedule(window);
     if (simulate) window.ForcedPort = SimulatedPort;
     window.PreferredPort = preferredPort;
     if (!window.Load()) return 0;

@@ -15,6 +15,7 @@ enum class ScanState {
     Pad = 10,
     File = 11,
     Stepping = 12,
+    OnAir = 13, // the frequencies with a broadcast on the air (schedule/)
 };
 
 // The two procedures that pace themselves from S-meter replies.

@@ -36,6 +36,8 @@ constexpr std::array commandRows{
     CommandRow{'S', 'P', CommandKind::Scan, 7, true, "scratch pad"},
     CommandRow{'S', 'N', CommandKind::Scan, 8, true, "scan file, continuing"},
     CommandRow{'S', 'F', CommandKind::ScanNewFile, 8, true, "choose a new scan file"},
+    CommandRow{'S', 'A', CommandKind::Scan, 9, true, "on the air now: the frequencies with a scheduled broadcast between the marks, else in the band"},
+    CommandRow{'S', 'O', CommandKind::OnAirWindow, 0, true, "the On the air now window (broadcast schedule)"},
 };
 
 constexpr std::array singleKeyRows{

@@ -21,10 +21,10 @@ struct ModeRow {
     ScanState state;
 };
 constexpr ModeRow ScanModes[] = {
-    {0, ScanState::Range},       {1, ScanState::Marks},    {2, ScanState::Band},
-    {3, ScanState::Known},       {4, ScanState::Database}, {5, ScanState::Channels},
-    {6, ScanState::QuickMemory}, {7, ScanState::Pad},      {8, ScanState::File},
-    {255, ScanState::Stepping},
+    {0, ScanState::Range},       {1, ScanState::Marks},      {2, ScanState::Band},
+    {3, ScanState::Known},       {4, ScanState::Database},   {5, ScanState::Channels},
+    {6, ScanState::QuickMemory}, {7, ScanState::Pad},        {8, ScanState::File},
+    {9, ScanState::OnAir},       {255, ScanState::Stepping},
 };
 
 } // namespace
@@ -70,13 +70,14 @@ void ScanEngine::StartScan() {
         begin(row->state, false, true);
         break;
     default: {
-        // A list scan: its records carry their own settings, so band defaults stay off.
+        // A list scan: its records carry their own settings, so band defaults stay off. The
+        // on-air scan's frequencies carry none: the band plan's apply.
         const auto source = sources_.find(row->state);
         if (source == sources_.end() || !source->second->Begin()) {
             panel_.WarnBeep();
             return;
         }
-        begin(row->state, true, false);
+        begin(row->state, true, row->state == ScanState::OnAir);
         break;
     }
     }

@@ -1,6 +1,7 @@
 #include "ui/lists_wiring.h"
 
 #include "ui/net_wiring.h"
+#include "ui/schedule_wiring.h"
 
 #include <QMessageBox>
 
@@ -81,6 +82,8 @@ bool ListsRoom::Options(int tab, const QString& profile) {
     QString rigAt;
     const bool rigOn = RigctldSetting(main_.registry(), &rigAt);
     opts.Rigctld(rigOn, rigAt);
+    const QString schedule = main_.settings.SKD_File;
+    opts.ScheduleFile(schedule);
     opts.SetBeep([this] { main_.WarnBeep(); });
     opts.SetOpenPortDialog([this] {
         main_.PortDialogRequested = true;
@@ -97,6 +100,11 @@ bool ListsRoom::Options(int tab, const QString& profile) {
     if (!opts.Cancelled() && (opts.RigctldOn() != rigOn || opts.RigctldAt() != rigAt)) {
         QString error;
         if (!ApplyRigctld(main_, main_.registry(), opts.RigctldOn(), opts.RigctldAt(), &error))
+            QMessageBox::warning(&main_, main_.ProgramTitle, error);
+    }
+    if (!opts.Cancelled() && opts.ScheduleFile() != schedule) {
+        QString error;
+        if (!ApplyScheduleFile(main_, opts.ScheduleFile(), &error))
             QMessageBox::warning(&main_, main_.ProgramTitle, error);
     }
     return !opts.Cancelled();

@@ -10,6 +10,8 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
+#include <QFileDialog>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -129,6 +131,14 @@ QString Opts::RigctldAt() const {
     return NetRigAt->text().trimmed();
 }
 
+void Opts::ScheduleFile(const QString& path) {
+    SkdFile->setText(path);
+}
+
+QString Opts::ScheduleFile() const {
+    return SkdFile->text().trimmed();
+}
+
 QWidget* Opts::generalPage() {
     auto* page = new QWidget;
     AgcOff = checkBox(page, "AgcOff", QStringLiteral("&Agc can be disable"),
@@ -150,6 +160,14 @@ QWidget* Opts::generalPage() {
     NetRigAt->setObjectName(QStringLiteral("NetRigAt"));
     NetRigAt->setPlaceholderText(QStringLiteral("127.0.0.1:4532"));
     NetRigAt->setToolTip(QStringLiteral("[ADDRESS:]PORT the server listens on"));
+    SkdFile = new QLineEdit(page);
+    SkdFile->setObjectName(QStringLiteral("SkdFile"));
+    SkdFile->setPlaceholderText(QStringLiteral("none"));
+    SkdFile->setToolTip(QStringLiteral("Broadcast schedule (a season's semicolon-separated file, "
+                                       "such as sked-B25.csv)"));
+    SkdBrowse = new QPushButton(QStringLiteral("..."), page);
+    SkdBrowse->setObjectName(QStringLiteral("SkdBrowse"));
+    SkdBrowse->setToolTip(QStringLiteral("Choose the schedule file"));
 
     NetRigRO = checkBox(page, "NetRigRO", QStringLiteral("Other hosts only &read"),
                         QStringLiteral("Programs on other machines read the receiver but do not "
@@ -177,7 +195,24 @@ QWidget* Opts::generalPage() {
     sharing->addWidget(NetRigRO);
     sharing->addWidget(NetRigHosts);
     v->addLayout(sharing);
+    auto* sked = new QHBoxLayout;
+    auto* skedLabel = new QLabel(QStringLiteral("Sche&dule"), page);
+    skedLabel->setBuddy(SkdFile);
+    sked->addWidget(skedLabel);
+    sked->addWidget(SkdFile, 1);
+    sked->addWidget(SkdBrowse);
+    v->addLayout(sked);
     v->addStretch();
+    connect(SkdBrowse, &QPushButton::clicked, this, [this] {
+        const QString current = ScheduleFile();
+        const QString chosen =
+            chooseSchedule_
+                ? chooseSchedule_(current)
+                : QFileDialog::getOpenFileName(this, QStringLiteral("Broadcast schedule"),
+                                               current.isEmpty() ? QDir::currentPath() : current,
+                                               QStringLiteral("Schedules (*.csv);;All files (*)"));
+        if (!chosen.isEmpty()) SkdFile->setText(chosen);
+    });
 
     connect(AgcOff, &QCheckBox::toggled, this, [this](bool on) {
         if (!filling_) settings_.AGC_OffAllow = on;

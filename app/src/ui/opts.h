@@ -44,6 +44,13 @@ public:
     void Rigctld(bool on, const QString& at);
     bool RigctldOn() const;
     QString RigctldAt() const;
+    // The broadcast schedule file ("SKD_File"): shown as kept, read back after OK. choose asks
+    // for a file (the "..." button); by default a file dialog.
+    void ScheduleFile(const QString& path);
+    QString ScheduleFile() const;
+    void SetChooseSchedule(std::function<QString(const QString& current)> choose) {
+        chooseSchedule_ = std::move(choose);
+    }
     // Opens the serial port dialog (modal); the button is disabled without it.
     void SetOpenPortDialog(std::function<void()> open) { openPortDialog_ = std::move(open); }
     // The error beep (sounded only when "WIN_Beep" is set); by default the system beep.
@@ -72,6 +79,8 @@ public:
     QLineEdit* NetRigAt;    // on [ADDRESS:]PORT
     QCheckBox* NetRigRO;    // other hosts only read
     QLineEdit* NetRigHosts; // other hosts let in, empty: any
+    QLineEdit* SkdFile;  // the broadcast schedule file
+    QPushButton* SkdBrowse;
     std::array<QRadioButton*, 9> ScanPrm;
     QCheckBox* BndStp;
     QLineEdit* ScanStp;
@@ -141,6 +150,7 @@ private:
     bool cancelled_ = true;
     bool filling_ = false;
     std::function<void()> openPortDialog_;
+    std::function<QString(const QString&)> chooseSchedule_;
     std::function<void()> beep_;
     std::unique_ptr<Saved> saved_;
     QButtonGroup* scanGroup_ = nullptr;
