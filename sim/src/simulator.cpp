@@ -56,12 +56,26 @@ bool allDigits(const QByteArray& s) {
 }
 } // namespace
 
+bool Carrier::OnAt(qint64 ms) const {
+    if (offMs <= 0) return true;
+    if (onMs <= 0) return false;
+    const qint64 period = qint64(onMs) + offMs;
+    qint64 t = (ms + phaseMs) % period;
+    if (t < 0) t += period;
+    return t < onMs;
+}
+
 Simulator::Simulator(QObject* parent) : QObject(parent), m_carriers(defaultCarriers) {
     for (int i = 0; i < 30; ++i) m_floor[std::size_t(i)] = defaultFloor(i);
     m_pace = new QTimer(this);
     m_pace->setInterval(PaceIntervalMs);
     m_pace->setTimerType(Qt::PreciseTimer);
     connect(m_pace, &QTimer::timeout, this, &Simulator::pump);
+    m_inTimer = new QTimer(this);
+    m_inTimer->setSingleShot(true);
+    m_inTimer->setTimerType(Qt::PreciseTimer);
+    connect(m_inTimer, &QTimer::timeout, this, &Simulator::handleDueLines);
+    m_since.start();
 }
 
 Simulator::~Simulator() {
@@ -114,6 +128,9 @@ bool Simulator::start(const QString& linkPath, QString* error) {
 
 void Simulator::stop() {
     m_pace->stop();
+    m_inTimer->stop();
+    m_due.clear();
+    m_inFreeNs = 0;
     delete m_readNotifier;
     m_readNotifier = nullptr;
     delete m_writeNotifier;
@@ -155,14 +172,23 @@ void Simulator::injectRandomGarbage(int n, quint32 seed) {
 
 void Simulator::panelTune(qint64 hz) {
     if (!m_powered || hz < 0 || hz >= 30000000) return;
-    m_rx.hz = hz;
-    sendStatus();
+    RxSettings s = m_rx;
+    s.hz = hz;
+    panelSet(s);
 }
 
 void Simulator::panelSet(const RxSettings& s) {
     if (!m_powered) return;
+    const qint64 now = clockMs();
+    const double shown = shownDb(now);
     m_rx = s;
+    m_fromDb = shown;
+    m_changedAt = now;
     sendStatus();
+}
+
+qint64 Simulator::clockMs() const {
+    return m_frozenMs >= 0 ? m_frozenMs : m_since.elapsed();
 }
 
 void Simulator::setNoiseFloor(int mhz, double db) {
@@ -181,11 +207,23 @@ int Simulator::rawFromDb(double db) {
 
 int Simulator::meterReading() const {
     if (m_fixedMeter >= 0) return std::min(m_fixedMeter, 255);
-    const int mhz = int(m_rx.hz / 1000000);
+    return rawFromDb(shownDb(clockMs()));
+}
+
+double Simulator::shownDb(qint64 now) const {
+    const double target = targetDb(m_rx, now);
+    if (m_settleMs <= 0 || m_changedAt < 0 || now - m_changedAt >= m_settleMs) return target;
+    const double done = double(now - m_changedAt) / m_settleMs;
+    return m_fromDb + (target - m_fromDb) * done;
+}
+
+double Simulator::targetDb(const RxSettings& rx, qint64 now) const {
+    const int mhz = int(rx.hz / 1000000);
     double db = noiseFloor(mhz);
-    const int width = m_rx.width > 0 ? m_rx.width : nominalWidth[std::clamp(m_rx.ft, 0, 3)];
+    const int width = rx.width > 0 ? rx.width : nominalWidth[std::clamp(rx.ft, 0, 3)];
     for (const auto& c : m_carriers) {
-        const double off = std::abs(double(m_rx.hz) - c.hz);
+        if (!c.OnAt(now)) continue;
+        const double off = std::abs(double(rx.hz) - c.hz);
         const double reach = (width + c.widthHz) / 2.0;
         if (off > reach) continue;
         // Full strength near the centre, falling off towards the edge of the passband.
@@ -193,8 +231,8 @@ int Simulator::meterReading() const {
         const double level = c.dbAboveS0 - (edge > 0.5 ? (edge - 0.5) * 40.0 : 0.0);
         db = std::max(db, level);
     }
-    if (m_rx.at) db = std::max(0.0, db - 20.0);
-    return rawFromDb(db);
+    if (rx.at) db = std::max(0.0, db - 20.0);
+    return db;
 }
 
 Channel Simulator::channel(int n) const {
@@ -212,9 +250,19 @@ void Simulator::onReadable() {
         if (n > 0) {
             for (ssize_t i = 0; i < n; ++i) {
                 const char c = buf[i];
+                if (m_inPaced) {
+                    // Each character takes its time on the wire, after the one before it.
+                    const qint64 nowNs = m_clock.nsecsElapsed();
+                    m_inFreeNs = std::max(m_inFreeNs, nowNs) + 10'000'000'000LL / m_baud;
+                }
                 if (c == '\r') {
                     const QByteArray line = m_in;
                     m_in.clear();
+                    if (m_inPaced) {
+                        m_due.push_back({m_inFreeNs, line});
+                        if (!m_inTimer->isActive()) handleDueLines();
+                        continue;
+                    }
                     handleLine(line);
                     if (m_master < 0) return;
                 } else if (c != '\n' && m_in.size() < InputCap) {
@@ -234,6 +282,21 @@ void Simulator::onReadable() {
             });
         }
         return;
+    }
+}
+
+void Simulator::handleDueLines() {
+    const qint64 nowNs = m_clock.nsecsElapsed();
+    std::size_t done = 0;
+    while (done < m_due.size() && m_due[done].dueNs <= nowNs) {
+        const QByteArray line = m_due[done++].line;
+        handleLine(line);
+        if (m_master < 0) return;
+    }
+    m_due.erase(m_due.begin(), m_due.begin() + std::ptrdiff_t(done));
+    if (!m_due.empty()) {
+        const qint64 waitNs = m_due.front().dueNs - nowNs;
+        m_inTimer->start(int((waitNs + 999'999) / 1'000'000));
     }
 }
 
@@ -293,6 +356,8 @@ void Simulator::handleLine(const QByteArray& line) {
     if (!m_held || !allDigits(arg)) return;
     const int d = arg.size() == 1 ? arg[0] - '0' : -1;
     RxSettings before = m_rx;
+    const qint64 now = clockMs();
+    const double shown = m_settleMs > 0 ? shownDb(now) : 0.0;
     switch (cmd) {
     case 'F':
         if (arg.size() == 8 && arg.toLongLong() < 30000000) m_rx.hz = arg.toLongLong();
@@ -336,6 +401,12 @@ void Simulator::handleLine(const QByteArray& line) {
         break;
     default:
         return;
+    }
+    if (before.hz != m_rx.hz || before.at != m_rx.at || before.ft != m_rx.ft ||
+        before.width != m_rx.width) {
+        // The meter starts moving towards the new reading.
+        m_fromDb = shown;
+        m_changedAt = now;
     }
     if (before.hz != m_rx.hz || before.md != m_rx.md || before.at != m_rx.at ||
         before.ag != m_rx.ag || before.ft != m_rx.ft || cmd == 'Z')

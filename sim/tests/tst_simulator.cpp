@@ -2,6 +2,7 @@
 
 #include <nrd535sim/simulator.h>
 
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
@@ -77,6 +78,11 @@ private slots:
     void memoryChannels();
     void pacedOutputArrivesInPieces();
     void meterModel();
+    void carrierSchedule_data();
+    void carrierSchedule();
+    void meterFollowsSchedule();
+    void meterSettlesAfterTune();
+    void inputPacedAtLineSpeed();
     void switchedOffIsSilent();
     void garbageGoesOutVerbatim();
     void linkFollowsRestart();
@@ -184,6 +190,115 @@ void TestSimulator::meterModel() {
     QVERIFY(reading(9416000, 0) < quiet);
     sim.setFixedMeter(200);
     QCOMPARE(reading(9410000), 200);
+}
+
+void TestSimulator::carrierSchedule_data() {
+    QTest::addColumn<int>("onMs");
+    QTest::addColumn<int>("offMs");
+    QTest::addColumn<int>("phaseMs");
+    QTest::addColumn<qint64>("at");
+    QTest::addColumn<bool>("on");
+    // clang-format off
+    QTest::newRow("steady")               << 0    << 0    << 0   << qint64(123456) << true;
+    QTest::newRow("first on period")      << 1000 << 3000 << 0   << qint64(999)    << true;
+    QTest::newRow("goes off")             << 1000 << 3000 << 0   << qint64(1000)   << false;
+    QTest::newRow("still off")            << 1000 << 3000 << 0   << qint64(3999)   << false;
+    QTest::newRow("back on")              << 1000 << 3000 << 0   << qint64(4000)   << true;
+    QTest::newRow("many cycles later")    << 1000 << 3000 << 0   << qint64(400500) << true;
+    QTest::newRow("phase moves it on")    << 1000 << 3000 << 3500 << qint64(500)   << true;
+    QTest::newRow("phase moves it off")   << 1000 << 3000 << 500 << qint64(600)    << false;
+    QTest::newRow("never on")             << 0    << 1000 << 0   << qint64(0)      << false;
+    QTest::newRow("before the clock starts") << 1000 << 3000 << 0 << qint64(-500)  << false;
+    // clang-format on
+}
+
+void TestSimulator::carrierSchedule() {
+    QFETCH(int, onMs);
+    QFETCH(int, offMs);
+    QFETCH(int, phaseMs);
+    QFETCH(qint64, at);
+    QFETCH(bool, on);
+    nrd535sim::Carrier c{7100000, 3000, 40, onMs, offMs, phaseMs};
+    QCOMPARE(c.OnAt(at), on);
+}
+
+void TestSimulator::meterFollowsSchedule() {
+    Simulator sim;
+    for (int mhz = 0; mhz < 30; ++mhz) sim.setNoiseFloor(mhz, 5);
+    sim.setCarriers({{7100000, 3000, 40, 2000, 2000, 0}, {7100000, 3000, 30}});
+    sim.panelTune(7100000);
+    sim.setClockMs(500);
+    QCOMPARE(sim.meterReading(), Simulator::rawFromDb(40));
+    // The intermittent one is off: the steady one beside it is what the meter hears.
+    sim.setClockMs(2500);
+    QCOMPARE(sim.meterReading(), Simulator::rawFromDb(30));
+    sim.setCarriers({{7100000, 3000, 40, 2000, 2000, 0}});
+    QCOMPARE(sim.meterReading(), Simulator::rawFromDb(5));
+    sim.setClockMs(4000);
+    QCOMPARE(sim.meterReading(), Simulator::rawFromDb(40));
+}
+
+void TestSimulator::meterSettlesAfterTune() {
+    Simulator sim;
+    sim.setPaced(false);
+    sim.setHeld(true);
+    for (int mhz = 0; mhz < 30; ++mhz) sim.setNoiseFloor(mhz, 4);
+    sim.setCarriers({{7100000, 3000, 44}});
+    sim.setClockMs(10000);
+    sim.panelTune(7000000);
+    // By default the new reading is there at once.
+    sim.panelTune(7100000);
+    QCOMPARE(sim.meterReading(), Simulator::rawFromDb(44));
+    sim.panelTune(7000000);
+    QCOMPARE(sim.meterReading(), Simulator::rawFromDb(4));
+
+    sim.setSettleMs(40);
+    sim.setClockMs(11000);
+    QVERIFY(sim.start());
+    Client c(sim.slavePath());
+    c.send("F07100000");
+    c.send("M");
+    QCOMPARE(c.take(5), "M" + QByteArray::number(Simulator::rawFromDb(4)) + '\r');
+    sim.setClockMs(11020); // half way, straight in dB
+    QCOMPARE(sim.meterReading(), Simulator::rawFromDb(24));
+    sim.setClockMs(11040);
+    c.send("M");
+    QCOMPARE(c.take(5), "M" + QByteArray::number(Simulator::rawFromDb(44)) + '\r');
+    // Tuning away half way through starts from what the meter showed then.
+    sim.setClockMs(20000);
+    c.send("F07000000");
+    QTRY_COMPARE(sim.settings().hz, qint64(7000000));
+    sim.setClockMs(20020);
+    QCOMPARE(sim.meterReading(), Simulator::rawFromDb(24));
+    c.send("F07100000");
+    QTRY_COMPARE(sim.settings().hz, qint64(7100000));
+    sim.setClockMs(20040);
+    QCOMPARE(sim.meterReading(), Simulator::rawFromDb(34));
+    // A query changes nothing: the meter keeps settling where it is.
+    c.send("W");
+    QCOMPARE(c.take(6), QByteArray("W5500\r"));
+    sim.setClockMs(20060);
+    QCOMPARE(sim.meterReading(), Simulator::rawFromDb(44));
+}
+
+void TestSimulator::inputPacedAtLineSpeed() {
+    Simulator sim;
+    sim.setPaced(false);
+    sim.setHeld(true);
+    sim.setBaud(1200); // 8.3 ms a character: "F" and eight digits with CR take 83 ms
+    sim.setInputPaced(true);
+    QVERIFY(sim.start());
+    Client c(sim.slavePath());
+    QElapsedTimer t;
+    t.start();
+    c.send("F07100000");
+    c.send("M");
+    // Nothing is acted on before its last character could have arrived.
+    QTRY_COMPARE(sim.receivedLines().size(), 2);
+    QVERIFY2(t.elapsed() >= 100, qPrintable(QString::number(t.elapsed())));
+    QCOMPARE(sim.receivedLines(), (QStringList{"F07100000", "M"}));
+    QCOMPARE(sim.settings().hz, qint64(7100000));
+    QCOMPARE(c.take(5).left(1), QByteArray("M"));
 }
 
 void TestSimulator::switchedOffIsSilent() {

@@ -33,7 +33,9 @@ int main(int argc, char* argv[]) {
     QCommandLineOption off("off", "Start switched off (silent).");
     QCommandLineOption meter("meter", "Fixed raw S-meter reading 0..255.", "raw");
     QCommandLineOption log("log", "Print every command line received to stderr.");
-    cli.addOptions({baud, noPace, held, link, off, meter, log});
+    QCommandLineOption settle("settle", "The S-meter takes MS to settle after a tune (default 0).",
+                              "ms", "0");
+    cli.addOptions({baud, noPace, held, link, off, meter, log, settle});
     cli.process(app);
 
     nrd535sim::Simulator sim;
@@ -42,6 +44,7 @@ int main(int argc, char* argv[]) {
     sim.setHeld(cli.isSet(held));
     sim.setPowered(!cli.isSet(off));
     if (cli.isSet(meter)) sim.setFixedMeter(cli.value(meter).toInt());
+    sim.setSettleMs(cli.value(settle).toInt());
     QString error;
     if (!sim.start(cli.value(link), &error)) {
         std::fprintf(stderr, "nrd535-sim: %s\n", qPrintable(error));

@@ -12,6 +12,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <algorithm>
 #include <array>
 #include <vector>
 
@@ -24,6 +25,14 @@ struct Carrier {
     double hz = 0;         // centre frequency
     double widthHz = 6000; // occupied bandwidth
     double dbAboveS0 = 40; // strength on the S scale in dB: S9 = 54, S9+20 = 74
+    // On/off schedule on the simulator's clock: on for onMs, then off for offMs, over and over,
+    // the cycle shifted by phaseMs (a carrier with phaseMs 0 comes on at 0 ms). offMs 0: always
+    // on.
+    int onMs = 0;
+    int offMs = 0;
+    int phaseMs = 0;
+
+    bool OnAt(qint64 ms) const;
 };
 
 struct Channel {
@@ -100,6 +109,19 @@ public:
     // Raw reading (0..255, smaller is stronger) at the current setting.
     int meterReading() const;
     static int rawFromDb(double db);
+    // After every change of frequency or setting the meter takes `ms` to move from the reading
+    // it showed to the new one (straight in dB); 0, the default, reads the new value at once.
+    void setSettleMs(int ms) { m_settleMs = std::max(0, ms); }
+    int settleMs() const { return m_settleMs; }
+    // Milliseconds on the clock the carriers' schedules and the settling follow: since the
+    // simulator was made, or the time set by setClockMs (-1 lets the real clock run again).
+    qint64 clockMs() const;
+    void setClockMs(qint64 ms) { m_frozenMs = ms; }
+    // Input at the line speed too: a command line is acted on only when its last character
+    // would have arrived over the wire at `baud` (10 bits a character), as a real receiver
+    // sees it. Off by default (lines are handled as soon as they are read).
+    void setInputPaced(bool on) { m_inPaced = on; }
+    bool inputPaced() const { return m_inPaced; }
 
     // Memory channels 0..199.
     Channel channel(int n) const;
@@ -125,6 +147,9 @@ private:
     QByteArray statusLine() const;
     QByteArray channelLine(int n) const;
     void resetSettings(int level);
+    double targetDb(const RxSettings& rx, qint64 now) const;
+    double shownDb(qint64 now) const;
+    void handleDueLines();
 
     int m_master = -1;
     QString m_slave, m_link;
@@ -144,6 +169,19 @@ private:
     std::array<double, 30> m_floor{};
     std::vector<Carrier> m_carriers;
     int m_fixedMeter = -1;
+    int m_settleMs = 0;
+    double m_fromDb = 0;     // reading when the last change came
+    qint64 m_changedAt = -1; // clockMs() of the last change, -1 before any
+    QElapsedTimer m_since;
+    qint64 m_frozenMs = -1;
+    bool m_inPaced = false;
+    qint64 m_inFreeNs = 0; // when the wire towards the receiver is free again (m_clock)
+    struct DueLine {
+        qint64 dueNs;
+        QByteArray line;
+    };
+    std::vector<DueLine> m_due;
+    QTimer* m_inTimer = nullptr;
     std::array<Channel, 200> m_channels{};
     QByteArray m_in, m_out;
     qsizetype m_outPos = 0;
