@@ -86,6 +86,9 @@ bool ListsRoom::Options(int tab, const QString& profile) {
         main_.PortDialogRequested = true;
         main_.RunPortDialog();
     });
+    std::vector<std::function<void(bool)>> closed;
+    for (const auto& part : OptionsParts)
+        if (part) closed.push_back(part(opts));
     if (ShowOptions) {
         opts.Activate();
         ShowOptions(opts);
@@ -99,6 +102,8 @@ bool ListsRoom::Options(int tab, const QString& profile) {
         if (!ApplyRigctld(main_, main_.registry(), opts.RigctldOn(), opts.RigctldAt(), &error))
             QMessageBox::warning(&main_, main_.ProgramTitle, error);
     }
+    for (const auto& done : closed)
+        if (done) done(!opts.Cancelled());
     return !opts.Cancelled();
 }
 

@@ -8,6 +8,7 @@
 #include "ui/net_wiring.h"
 #include "ui/noise_wiring.h"
 #include "ui/opts.h"
+#include "ui/web_wiring.h"
 
 #include <ostry/nrd535.h>
 #include <ostry/serialline.h>
@@ -85,6 +86,7 @@ bool KelvaneFixture::startMain() {
     WireNet(*main, *reg);
     WireMemory(*main);
     WireNoise(*main);
+    WireWeb(*main, *reg);
     main->receiver().setMessageDisplay([this](const QString& text) { messages << text; });
     main->ShowPortDialog = [this](Main& m) {
         ++portDialogShown;
