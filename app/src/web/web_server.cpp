@@ -32,6 +32,11 @@ const QByteArray Refusal = QByteArrayLiteral(
 
 } // namespace
 
+static bool isUpgrade(const QHttpServerRequest& request) {
+    return request.value(QByteArrayLiteral("upgrade")).compare("websocket", Qt::CaseInsensitive) ==
+           0;
+}
+
 // The HTTP side: GET of the page's files with the token; the WebSocket upgrade is the base's.
 class WebHttp : public QAbstractHttpServer {
 public:
@@ -40,11 +45,19 @@ public:
 protected:
     bool handleRequest(const QHttpServerRequest& request, QTcpSocket* socket) override {
         using Status = QHttpServerResponder::StatusCode;
+        // A WebSocket upgrade: taken (true, nothing written) only with the token and from the
+        // page's own origin; refused by missingHandler otherwise.
+        if (isUpgrade(request)) return m_owner.upgradeAllowed(request);
         QHttpServerResponder responder = makeResponder(request, socket);
         if (request.method() != QHttpServerRequest::Method::Get &&
             request.method() != QHttpServerRequest::Method::Head) {
             responder.write(QByteArrayLiteral("Only GET\n"), QByteArrayLiteral("text/plain"),
                             Status::MethodNotAllowed);
+            return true;
+        }
+        // Browsers ask for it without the token: nothing to show.
+        if (request.url().path() == QLatin1String("/favicon.ico")) {
+            responder.write(Status::NoContent);
             return true;
         }
         const QString token = request.query().queryItemValue(QStringLiteral("token"));
@@ -72,6 +85,12 @@ protected:
         return true;
     }
     void missingHandler(const QHttpServerRequest& request, QTcpSocket* socket) override {
+        if (isUpgrade(request)) {
+            makeResponder(request, socket)
+                .write(Refusal, QByteArrayLiteral("text/plain; charset=utf-8"),
+                       QHttpServerResponder::StatusCode::Forbidden);
+            return;
+        }
         makeResponder(request, socket)
             .write(QByteArrayLiteral("Not found\n"), QByteArrayLiteral("text/plain"),
                    QHttpServerResponder::StatusCode::NotFound);
@@ -177,6 +196,17 @@ bool WebServer::originMatches(const QString& origin, const QString& host, quint1
     const QUrl o(origin, QUrl::StrictMode);
     if (!o.isValid() || o.scheme() != QLatin1String("http") || !o.path().isEmpty()) return false;
     return o.host().compare(host, Qt::CaseInsensitive) == 0 && o.port(80) == int(port);
+}
+
+bool WebServer::upgradeAllowed(const QHttpServerRequest& request) const {
+    if (!web::tokenMatches(request.query().queryItemValue(QStringLiteral("token")), m_token))
+        return false;
+    // The Host header as the browser sent it: the page's own origin is http:// and that.
+    const QUrl host(QStringLiteral("http://") + QString::fromLatin1(request.value("host")));
+    if (!host.isValid() || host.host().isEmpty()) return false;
+    return originMatches(QString::fromLatin1(request.value("origin")), host.host(),
+                         quint16(host.port(80))) &&
+           m_clients.size() < MaxConnections;
 }
 
 void WebServer::onWebSocket() {

@@ -16,6 +16,7 @@
 #include <functional>
 #include <optional>
 
+class QHttpServerRequest;
 class QWebSocket;
 class WebHttp;
 
@@ -69,6 +70,7 @@ signals:
 
 private:
     friend class WebHttp;
+    bool upgradeAllowed(const QHttpServerRequest& request) const;
     void onWebSocket();
     void onMessage(QWebSocket* ws, const QString& text);
     void send(QWebSocket* ws, const QByteArray& message);

@@ -153,10 +153,11 @@
   }
 
   function connect() {
+    let opened = false;
     pill("page", "connecting", "dim");
     ws = new WebSocket((location.protocol === "https:" ? "wss://" : "ws://") + location.host +
                        "/ws?token=" + encodeURIComponent(token));
-    ws.addEventListener("open", () => pill("page", "live"));
+    ws.addEventListener("open", () => { opened = true; pill("page", "live"); say("", true); });
     ws.addEventListener("message", onMessage);
     ws.addEventListener("close", (ev) => {
       refused = ev.code === 1008;
@@ -165,6 +166,8 @@
         say("The program refused this page: " + (ev.reason || "no token"));
         return;
       }
+      // A refused upgrade looks like a lost connection: say what it may be, and try again.
+      if (!opened) say("No connection: the program is not serving this page, or refused its token");
       setTimeout(connect, 2000);
     });
   }
