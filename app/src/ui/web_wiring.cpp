@@ -46,10 +46,18 @@ double nowMs() {
 }
 
 QString scanName(ScanState s) {
-    static const char* const names[] = {"",           "noise survey",   "activity search",
-                                        "band scan",  "range scan",     "known stations",
-                                        "mark scan",  "database scan",  "quick memory scan",
-                                        "channel scan", "pad scan",     "file scan",
+    static const char* const names[] = {"",
+                                        "noise survey",
+                                        "activity search",
+                                        "band scan",
+                                        "range scan",
+                                        "known stations",
+                                        "mark scan",
+                                        "database scan",
+                                        "quick memory scan",
+                                        "channel scan",
+                                        "pad scan",
+                                        "file scan",
                                         "stepping scan"};
     const int i = int(s);
     return i >= 0 && i < int(std::size(names)) ? QString::fromLatin1(names[i]) : QString();
@@ -145,7 +153,8 @@ QString execute(Main& main, const web::Request& r) {
         break;
     case Command::Hold:
         if (!s.Connected) return QStringLiteral("The receiver is not connected");
-        if (s.PanelLocked) return QStringLiteral("The panel is locked while a scan or procedure runs");
+        if (s.PanelLocked)
+            return QStringLiteral("The panel is locked while a scan or procedure runs");
         break;
     default:
         break;
@@ -303,8 +312,7 @@ WebServer* WireWeb(Main& main, Registry& reg, const WebChoice& choice) {
         if (auto* memory = main.findChild<MemoryRoom*>()) {
             for (MemoryTable* t : {static_cast<MemoryTable*>(&memory->Quick()),
                                    static_cast<MemoryTable*>(&memory->Channels())})
-                QObject::connect(t, &MemoryTable::rowsChanged, lists,
-                                 [lists] { lists->start(); });
+                QObject::connect(t, &MemoryTable::rowsChanged, lists, [lists] { lists->start(); });
         }
         if (auto* noise = main.findChild<NoiseRoom*>())
             QObject::connect(&noise->Procedures(), &SMeterProcedures::SurveyFinished, lists,

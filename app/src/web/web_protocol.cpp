@@ -12,7 +12,7 @@ namespace web {
 
 namespace {
 
-constexpr double MinKhz = 0; // exclusive
+constexpr double MinKhz = 0;     // exclusive
 constexpr double MaxKhz = 30000; // exclusive
 constexpr int Memories = 10, Channels = 200;
 
@@ -38,8 +38,7 @@ const std::array<CommandName, 11> CommandNames{{
     {"hello", Command::Hello},
 }};
 
-template <std::size_t N>
-int indexOf(const std::array<const char*, N>& names, const QString& name) {
+template <std::size_t N> int indexOf(const std::array<const char*, N>& names, const QString& name) {
     for (std::size_t i = 0; i < N; ++i)
         if (name.compare(QLatin1String(names[i]), Qt::CaseInsensitive) == 0) return int(i);
     return -1;
@@ -127,7 +126,8 @@ Parsed parseRequest(QByteArrayView text) {
     switch (r.command) {
     case Command::Tune: {
         double khz = 0;
-        if (!readKhz(v, &khz)) return fail(QStringLiteral("The frequency must be kHz, e.g. 9410.5"));
+        if (!readKhz(v, &khz))
+            return fail(QStringLiteral("The frequency must be kHz, e.g. 9410.5"));
         if (!(khz > MinKhz && khz < MaxKhz))
             return fail(QStringLiteral("The frequency must be above 0 and below 30000 kHz"));
         r.hz = std::round(khz * 1000);
@@ -306,7 +306,8 @@ bool parseWebOption(const QString& value, QHostAddress* address, quint16* port, 
 QString newToken() {
     QString t;
     QRandomGenerator* g = QRandomGenerator::system();
-    for (int i = 0; i < 4; ++i) t += QStringLiteral("%1").arg(g->generate(), 8, 16, QLatin1Char('0'));
+    for (int i = 0; i < 4; ++i)
+        t += QStringLiteral("%1").arg(g->generate(), 8, 16, QLatin1Char('0'));
     return t;
 }
 

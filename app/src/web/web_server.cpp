@@ -73,15 +73,16 @@ protected:
                             Status::NotFound);
             return true;
         }
-        responder.write(body,
-                        {{QByteArrayLiteral("Content-Type"), mime},
-                         {QByteArrayLiteral("Cache-Control"), QByteArrayLiteral("no-store")},
-                         {QByteArrayLiteral("X-Content-Type-Options"), QByteArrayLiteral("nosniff")},
-                         {QByteArrayLiteral("Referrer-Policy"), QByteArrayLiteral("no-referrer")},
-                         {QByteArrayLiteral("Content-Security-Policy"),
-                          QByteArrayLiteral("default-src 'self'; connect-src 'self'; "
-                                            "frame-ancestors 'none'")}},
-                        Status::Ok);
+        responder.write(
+            body,
+            {{QByteArrayLiteral("Content-Type"), mime},
+             {QByteArrayLiteral("Cache-Control"), QByteArrayLiteral("no-store")},
+             {QByteArrayLiteral("X-Content-Type-Options"), QByteArrayLiteral("nosniff")},
+             {QByteArrayLiteral("Referrer-Policy"), QByteArrayLiteral("no-referrer")},
+             {QByteArrayLiteral("Content-Security-Policy"),
+              QByteArrayLiteral("default-src 'self'; connect-src 'self'; "
+                                "frame-ancestors 'none'")}},
+            Status::Ok);
         return true;
     }
     void missingHandler(const QHttpServerRequest& request, QTcpSocket* socket) override {

@@ -6,7 +6,7 @@
   const $ = (id) => document.getElementById(id);
   const now = () => performance.timeOrigin + performance.now();
   // For the benchmark: report-to-page delays (ms) and when each request was sent.
-  const stats = { delays: [], sent: [], states: 0 };
+  const stats = { delays: [], hz: [], sent: [], states: 0, firstState: null };
   window.kelvane = { stats, state: null, send: (m) => send(m) };
 
   let ws = null, nextId = 1, state = null, refused = false;
@@ -23,8 +23,7 @@
       return;
     }
     msg.id = nextId++;
-    stats.sent.push(now());
-    if (stats.sent.length > 10000) stats.sent.shift();
+    if (stats.sent.length < 10000) stats.sent.push(now());
     ws.send(JSON.stringify(msg));
   }
 
@@ -68,12 +67,12 @@
     $("station").textContent = s.station || "";
     const db = s.smeterRaw >= 0 ? s.smeterDb : 0;
     $("fill").style.width = Math.min(100, (db / 114) * 100).toFixed(1) + "%";
-    $("sval").textContent = s.smeterRaw >= 0 ? sText(db) + " " + (s.smeterText || "") : "-";
+    $("sval").textContent = s.smeterRaw >= 0 ? (s.smeterText || sText(db)) : "-";
     $("s-mode").textContent = s.modeText || s.mode || "-";
     $("s-filter").textContent = s.filterText || s.filter || "-";
     $("s-agc").textContent = s.agcText || s.agc || "-";
-    $("s-att").textContent = s.attText || (s.att ? "on" : "off");
-    $("s-nb").textContent = s.nbText || String(s.nb);
+    $("s-att").textContent = s.connected ? (s.att ? "on" : "off") : "-";
+    $("s-nb").textContent = s.connected ? (s.nb > 0 ? String(s.nb) : "off") : "-";
     $("s-sq").textContent = s.squelchText || (s.squelchOpen ? "open" : "closed");
     for (const e of document.querySelectorAll(".bs")) e.textContent = s.bandStep ? s.bandStep + " Hz" : "band";
     for (const e of document.querySelectorAll(".ls")) e.textContent = s.localStep ? s.localStep + " Hz" : "local";
@@ -88,10 +87,11 @@
     for (const b of document.querySelectorAll("button")) b.disabled = ro;
     $("entry").disabled = ro;
     // Timed once the page shows it.
-    if (typeof s.at === "number") {
+    if (typeof s.at === "number" && stats.delays.length < 10000) {
       stats.delays.push(now() - s.at);
-      if (stats.delays.length > 10000) stats.delays.shift();
+      stats.hz.push(s.hz);
     }
+    if (stats.firstState === null) stats.firstState = performance.now();
     stats.states++;
   }
 
@@ -124,7 +124,7 @@
     if (!sel.options.length) {
       const o = document.createElement("option");
       o.textContent = "no channels stored";
-      o.disabled = true;
+      o.value = "";
       sel.appendChild(o);
     }
     // Raw readings: larger is weaker; bars grow with the noise.

@@ -39,16 +39,16 @@ void TestWebProtocol::requests_data() {
                                << Command::Tune << 9410500.0 << 0 << false << qint64(7);
     QTest::newRow("tune comma") << QByteArray(R"({"cmd":"tune","value":"7125,5"})") << Command::Tune
                                 << 7125500.0 << 0 << false << qint64(-1);
-    QTest::newRow("tune number") << QByteArray(R"({"cmd":"tune","value":15.1234})")
-                                 << Command::Tune << 15123.0 << 0 << false << qint64(-1);
+    QTest::newRow("tune number") << QByteArray(R"({"cmd":"tune","value":15.1234})") << Command::Tune
+                                 << 15123.0 << 0 << false << qint64(-1);
     QTest::newRow("step band down") << QByteArray(R"({"cmd":"step","by":"band","value":-1})")
                                     << Command::Step << 0.0 << -1 << true << qint64(-1);
     QTest::newRow("step local up") << QByteArray(R"({"cmd":"step","by":"local","value":1,"id":0})")
                                    << Command::Step << 0.0 << 1 << false << qint64(0);
     QTest::newRow("mode") << QByteArray(R"({"cmd":"mode","value":"usb"})") << Command::Mode << 0.0
                           << 2 << false << qint64(-1);
-    QTest::newRow("filter") << QByteArray(R"({"cmd":"filter","value":"narrow"})")
-                            << Command::Filter << 0.0 << 2 << false << qint64(-1);
+    QTest::newRow("filter") << QByteArray(R"({"cmd":"filter","value":"narrow"})") << Command::Filter
+                            << 0.0 << 2 << false << qint64(-1);
     QTest::newRow("agc") << QByteArray(R"({"cmd":"agc","value":"fast"})") << Command::Agc << 0.0
                          << 1 << false << qint64(-1);
     QTest::newRow("nb") << QByteArray(R"({"cmd":"nb","value":2})") << Command::NoiseBlanker << 0.0
@@ -57,8 +57,8 @@ void TestWebProtocol::requests_data() {
                           << 1 << false << qint64(-1);
     QTest::newRow("scan stop") << QByteArray(R"({"cmd":"scan","value":false})") << Command::Scan
                                << 0.0 << 0 << false << qint64(-1);
-    QTest::newRow("memory") << QByteArray(R"({"cmd":"memory","value":9})") << Command::Memory
-                            << 0.0 << 9 << false << qint64(-1);
+    QTest::newRow("memory") << QByteArray(R"({"cmd":"memory","value":9})") << Command::Memory << 0.0
+                            << 9 << false << qint64(-1);
     QTest::newRow("channel") << QByteArray(R"({"cmd":"channel","value":199})") << Command::Channel
                              << 0.0 << 199 << false << qint64(-1);
     QTest::newRow("hello") << QByteArray(R"({"cmd":"hello","id":3})") << Command::Hello << 0.0 << 0
@@ -86,13 +86,13 @@ void TestWebProtocol::rejected_data() {
     QTest::newRow("unknown cmd") << QByteArray(R"({"cmd":"transmit"})") << qint64(-1);
     QTest::newRow("tune zero") << QByteArray(R"({"cmd":"tune","value":"0"})") << qint64(-1);
     QTest::newRow("tune 30 MHz") << QByteArray(R"({"cmd":"tune","value":"30000"})") << qint64(-1);
-    QTest::newRow("tune four decimals") << QByteArray(R"({"cmd":"tune","value":"1.2345"})")
-                                        << qint64(-1);
+    QTest::newRow("tune four decimals")
+        << QByteArray(R"({"cmd":"tune","value":"1.2345"})") << qint64(-1);
     QTest::newRow("tune two dots") << QByteArray(R"({"cmd":"tune","value":"1.2.3"})") << qint64(-1);
     QTest::newRow("tune sign") << QByteArray(R"({"cmd":"tune","value":"-5"})") << qint64(-1);
     QTest::newRow("tune exponent") << QByteArray(R"({"cmd":"tune","value":"1e3"})") << qint64(-1);
-    QTest::newRow("tune arabic digits") << QByteArray("{\"cmd\":\"tune\",\"value\":\"\xd9\xa1\"}")
-                                        << qint64(-1);
+    QTest::newRow("tune arabic digits")
+        << QByteArray("{\"cmd\":\"tune\",\"value\":\"\xd9\xa1\"}") << qint64(-1);
     QTest::newRow("step zero") << QByteArray(R"({"cmd":"step","by":"band","value":0})")
                                << qint64(-1);
     QTest::newRow("step by what") << QByteArray(R"({"cmd":"step","by":"big","value":1})")
