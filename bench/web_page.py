@@ -71,14 +71,17 @@ def main():
         # timed from its parsing in the program to the page's update.
         d.get(rig.url)
         webrig.wait_until(lambda: (state(d) or {}).get("connected"), 10)
-        d.execute_script("window.kelvane.stats.delays = []; window.kelvane.stats.hz = [];")
+        d.execute_script("const s = window.kelvane.stats; s.delays = []; s.hz = []; s.shown = [];")
         for i in range(REPORTS):
             rig.command(f"panel {7000000 + 1000 * (i % 2) + 10 * i}")
             time.sleep(0.06)
         time.sleep(0.5)
-        delays, hzs = d.execute_script("return [window.kelvane.stats.delays, window.kelvane.stats.hz]")
-        changed = [dl for k, (dl, hz) in enumerate(zip(delays, hzs)) if k and hz != hzs[k - 1]]
-        figures("report to page (status line parsed -> page updated)", changed)
+        delays, hzs, shown = d.execute_script(
+            "const s = window.kelvane.stats; return [s.delays, s.hz, s.shown]")
+        changed = [k for k in range(1, len(hzs)) if hzs[k] != hzs[k - 1]]
+        figures("report to page (status line parsed -> page updated)", [delays[k] for k in changed])
+        knob = [shown[k] - rig.panel[int(hzs[k])] for k in changed if int(hzs[k]) in rig.panel]
+        figures("front panel to page (knob turned -> page updated, serial line included)", knob)
 
         # Click to wire.
         d.find_element(By.ID, "hold-btn").click()

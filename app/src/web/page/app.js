@@ -6,7 +6,7 @@
   const $ = (id) => document.getElementById(id);
   const now = () => performance.timeOrigin + performance.now();
   // For the benchmark: report-to-page delays (ms) and when each request was sent.
-  const stats = { delays: [], hz: [], sent: [], states: 0, firstState: null };
+  const stats = { delays: [], hz: [], shown: [], sent: [], states: 0, firstState: null };
   window.kelvane = { stats, state: null, send: (m) => send(m) };
 
   let ws = null, nextId = 1, state = null, refused = false;
@@ -88,8 +88,10 @@
     $("entry").disabled = ro;
     // Timed once the page shows it.
     if (typeof s.at === "number" && stats.delays.length < 10000) {
-      stats.delays.push(now() - s.at);
+      const t = now();
+      stats.delays.push(t - s.at);
       stats.hz.push(s.hz);
+      stats.shown.push(t);
     }
     if (stats.firstState === null) stats.firstState = performance.now();
     stats.states++;

@@ -1,6 +1,7 @@
 // The program's window on the receiver simulator on a pseudo-terminal, with the web page on a
 // free loopback port, for the browser test and the benchmark. Prints the page's address, then
-// "WIRE <ms since the epoch> <line>" for every command line the simulator receives. Reads
+// "WIRE <ms since the epoch> <line>" for every command line the simulator receives and
+// "PANEL <ms> HZ" when the front panel is turned. Reads
 // commands on standard input: "panel HZ" (the front panel's knob), "hold" (take the receiver
 // under remote control as the U key does), "quit".
 #include "settings/registry.h"
@@ -93,6 +94,7 @@ int main(int argc, char** argv) {
             const QList<QByteArray> words = pending.left(nl).trimmed().split(' ');
             pending.remove(0, nl + 1);
             if (words[0] == "panel" && words.size() == 2) {
+                out("PANEL " + QByteArray::number(nowMs(), 'f', 3) + ' ' + words[1] + '\n');
                 sim.panelTune(words[1].toLongLong());
             } else if (words[0] == "hold") {
                 window.receiver().Hook(true);

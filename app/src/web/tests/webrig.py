@@ -28,6 +28,7 @@ class Harness:
                                      stderr=subprocess.DEVNULL, env=e, text=True, bufsize=1)
         self.url = None
         self.wire = queue.Queue()
+        self.panel = {}  # hz -> when the front panel was turned to it (ms since the epoch)
         self._url_seen = threading.Event()
         threading.Thread(target=self._read, daemon=True).start()
         if not self._url_seen.wait(30):
@@ -40,6 +41,9 @@ class Harness:
             if m and not self.url:
                 self.url = m.group(1)
                 self._url_seen.set()
+            if line.startswith("PANEL "):
+                _, at, hz = line.split()
+                self.panel[int(hz)] = float(at)
             if line.startswith("WIRE "):
                 _, at, text = line.rstrip("\n").split(" ", 2)
                 self.wire.put((float(at), text))
