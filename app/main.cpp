@@ -8,6 +8,7 @@
 #include "ui/net_wiring.h"
 #include "ui/noise_wiring.h"
 #include "ui/schedule_wiring.h"
+#include "ui/web_wiring.h"
 
 #include <nrd535sim/simulator.h>
 #include <ostry/nrd535.h>
@@ -74,13 +75,15 @@ QString usage() {
                "                      %1\n"
                "  %2\n"
                "  %3\n"
+               "  %4\n"
                "  --help              show this help and exit\n"
                "  --version           show the version and exit\n"
                "\n"
                "Serial ports: COM1..COM4 are /dev/ttyS0..3 and COM5..COM8 /dev/ttyUSB0..3 unless\n"
                "--port says otherwise. Memory, pad and noise files live in the working "
                "directory.\n")
-        .arg(Registry::DefaultPath(), ostry::portOptionHelp(), RigctldOptionHelp());
+        .arg(Registry::DefaultPath(), ostry::portOptionHelp(), RigctldOptionHelp(),
+             WebOptionHelp());
 }
 
 // Wall-clock stamp in milliseconds for the start-up benchmark (KELVANE_TIMING=1).
@@ -134,6 +137,11 @@ int main(int argc, char** argv) {
     }
     RigctldChoice rigctld;
     if (!TakeRigctldOption(args, &rigctld, &portError)) {
+        print(stderr, QStringLiteral("kelvane: %1\n").arg(portError));
+        return 2;
+    }
+    WebChoice web;
+    if (!TakeWebOption(args, &web, &portError)) {
         print(stderr, QStringLiteral("kelvane: %1\n").arg(portError));
         return 2;
     }
@@ -208,6 +216,7 @@ int main(int argc, char** argv) {
     WireMemory(window);
     WireNoise(window);
     WireSchedule(window);
+    WireWeb(window, reg, web);
     if (simulate) window.ForcedPort = SimulatedPort;
     window.PreferredPort = preferredPort;
     if (!window.Load()) return 0;

@@ -89,6 +89,9 @@ bool ListsRoom::Options(int tab, const QString& profile) {
         main_.PortDialogRequested = true;
         main_.RunPortDialog();
     });
+    std::vector<std::function<void(bool)>> closed;
+    for (const auto& part : OptionsParts)
+        if (part) closed.push_back(part(opts));
     if (ShowOptions) {
         opts.Activate();
         ShowOptions(opts);
@@ -107,6 +110,8 @@ bool ListsRoom::Options(int tab, const QString& profile) {
         if (!ApplyScheduleFile(main_, opts.ScheduleFile(), &error))
             QMessageBox::warning(&main_, main_.ProgramTitle, error);
     }
+    for (const auto& done : closed)
+        if (done) done(!opts.Cancelled());
     return !opts.Cancelled();
 }
 

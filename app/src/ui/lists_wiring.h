@@ -8,6 +8,7 @@
 #include <QString>
 
 #include <functional>
+#include <vector>
 
 class Main;
 class Opts;
@@ -27,6 +28,9 @@ public:
     // How the options dialog is shown; the default runs it modally. Tests replace it to answer
     // the dialog without a nested event loop (Activate fills it first).
     std::function<void(Opts&)> ShowOptions;
+    // Other rooms' parts of the dialog: each is called with the dialog before it shows and
+    // returns what to do once it has closed (with true after OK).
+    std::vector<std::function<std::function<void(bool accepted)>(Opts&)>> OptionsParts;
 
     ScratchPad& Pad() { return pad_; }
     ListReader& List() { return list_; }

@@ -139,6 +139,10 @@ QString Opts::ScheduleFile() const {
     return SkdFile->text().trimmed();
 }
 
+void Opts::AddGeneralRow(QWidget* row) {
+    general_->insertWidget(general_->count() - 1, row);
+}
+
 QWidget* Opts::generalPage() {
     auto* page = new QWidget;
     AgcOff = checkBox(page, "AgcOff", QStringLiteral("&Agc can be disable"),
@@ -213,6 +217,7 @@ QWidget* Opts::generalPage() {
                                                QStringLiteral("Schedules (*.csv);;All files (*)"));
         if (!chosen.isEmpty()) SkdFile->setText(chosen);
     });
+    general_ = v;
 
     connect(AgcOff, &QCheckBox::toggled, this, [this](bool on) {
         if (!filling_) settings_.AGC_OffAllow = on;

@@ -51,6 +51,8 @@ public:
     void SetChooseSchedule(std::function<QString(const QString& current)> choose) {
         chooseSchedule_ = std::move(choose);
     }
+    // A row another room adds to the General tab (its own switches), below the others.
+    void AddGeneralRow(QWidget* row);
     // Opens the serial port dialog (modal); the button is disabled without it.
     void SetOpenPortDialog(std::function<void()> open) { openPortDialog_ = std::move(open); }
     // The error beep (sounded only when "WIN_Beep" is set); by default the system beep.
@@ -154,6 +156,7 @@ private:
     std::function<void()> beep_;
     std::unique_ptr<Saved> saved_;
     QButtonGroup* scanGroup_ = nullptr;
+    class QVBoxLayout* general_ = nullptr;
 
 public:
     ~Opts() override;

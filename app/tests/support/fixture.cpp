@@ -9,6 +9,7 @@
 #include "ui/noise_wiring.h"
 #include "ui/opts.h"
 #include "ui/schedule_wiring.h"
+#include "ui/web_wiring.h"
 
 #include <ostry/nrd535.h>
 #include <ostry/serialline.h>
@@ -87,6 +88,7 @@ bool KelvaneFixture::startMain() {
     WireMemory(*main);
     WireNoise(*main);
     WireSchedule(*main);
+    WireWeb(*main, *reg);
     main->receiver().setMessageDisplay([this](const QString& text) { messages << text; });
     main->ShowPortDialog = [this](Main& m) {
         ++portDialogShown;
