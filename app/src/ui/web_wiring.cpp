@@ -225,10 +225,14 @@ void printUrl(const WebServer& server) {
     std::fflush(stdout);
 }
 
-bool startServer(WebServer& server, const QString& at, QString* error) {
+bool startServer(WebServer& server, Registry& reg, const QString& at, QString* error) {
     QHostAddress address;
     quint16 port = 0;
-    return web::parseWebOption(at, &address, &port, error) && server.listen(address, port, error);
+    if (!web::parseWebOption(at, &address, &port, error) || !server.listen(address, port, error))
+        return false;
+    if (reg.RegGet(appKey(), QString(), TokenValue, QString()).toString() != server.token())
+        reg.RegSave(appKey(), QString(), TokenValue, server.token());
+    return true;
 }
 
 // The page's row on the options dialog: shown as kept, applied after OK.
@@ -280,11 +284,10 @@ QString WebOptionHelp() {
 
 WebServer* WireWeb(Main& main, Registry& reg, const WebChoice& choice) {
     auto* server = new WebServer(&main);
+    // A new token is kept once the page is first served: a start that serves nothing (the
+    // port dialog cancelled) writes nothing.
     QString token = reg.RegGet(appKey(), QString(), TokenValue, QString()).toString();
-    if (token.size() < 32) {
-        token = web::newToken();
-        reg.RegSave(appKey(), QString(), TokenValue, token);
-    }
+    if (token.size() < 32) token = web::newToken();
     server->setToken(token);
     server->setReadOnly(flag(reg, ReadOnlyValue));
     server->View = [&main, server] { return viewOf(main, *server); };
@@ -328,9 +331,9 @@ WebServer* WireWeb(Main& main, Registry& reg, const WebChoice& choice) {
                                ? choice.value
                                : reg.RegGet(appKey(), QString(), AtValue, QString()).toString();
         const bool print = choice.given;
-        QObject::connect(&main, &Main::started, server, [server, at, print, &main] {
+        QObject::connect(&main, &Main::started, server, [server, at, print, &main, &reg] {
             QString error;
-            if (startServer(*server, at, &error)) {
+            if (startServer(*server, reg, at, &error)) {
                 if (print) printUrl(*server);
                 return;
             }
@@ -362,7 +365,7 @@ bool ApplyWeb(Main& main, Registry& reg, bool on, const QString& at, bool readOn
         server->close();
         return true;
     }
-    if (startServer(*server, at, error)) return true;
+    if (startServer(*server, reg, at, error)) return true;
     server->close();
     return false;
 }

@@ -3,7 +3,8 @@
 // The web page in the program. It is served when --web[=[ADDRESS:]PORT] is given for this run,
 // or when the setting "WEB_Server" is 1; it then listens on "WEB_ServerAt" ("[ADDRESS:]PORT",
 // 127.0.0.1:8535 when empty). Off by default. The token every page must present is generated
-// once and kept in "WEB_Token"; "WEB_ReadOnly" 1 makes the pages watch only.
+// once and kept in "WEB_Token" from the first time the page is served; "WEB_ReadOnly" 1 makes
+// the pages watch only.
 
 #include <QString>
 #include <QStringList>
