@@ -52,8 +52,8 @@ NetRoom::NetRoom(RoomHost& host)
     Registry& reg = host.registry();
     // A list that does not read lets only this machine in.
     QString hostsError;
-    if (!server_->setAllowedHosts(
-            reg.RegGet(appKey(), QString(), HostsValue, QString()).toString(), &hostsError)) {
+    if (!server_->setAllowedHosts(reg.RegGet(appKey(), QString(), HostsValue, QString()).toString(),
+                                  &hostsError)) {
         qWarning("%s", qUtf8Printable(hostsError));
         server_->setAllowedHosts(QStringLiteral("127.0.0.1"));
     }
@@ -62,14 +62,14 @@ NetRoom::NetRoom(RoomHost& host)
     host.WhenStarted(this, [this] { start(); });
     // The options dialog sets both on the server; what it changed is kept at the end of the run
     // (a list that did not read stays as it was written until then).
-    host.WhenStopping(server_, [this, &reg, hosts = server_->allowedHosts(),
-                                readOnly = server_->readOnly()] {
-        server_->close();
-        if (server_->allowedHosts() != hosts)
-            reg.RegSave(appKey(), QString(), HostsValue, server_->allowedHosts());
-        if (server_->readOnly() != readOnly)
-            reg.RegSave(appKey(), QString(), ReadOnlyValue, server_->readOnly() ? 1 : 0);
-    });
+    host.WhenStopping(
+        server_, [this, &reg, hosts = server_->allowedHosts(), readOnly = server_->readOnly()] {
+            server_->close();
+            if (server_->allowedHosts() != hosts)
+                reg.RegSave(appKey(), QString(), HostsValue, server_->allowedHosts());
+            if (server_->readOnly() != readOnly)
+                reg.RegSave(appKey(), QString(), ReadOnlyValue, server_->readOnly() ? 1 : 0);
+        });
     host.AddServerOption({[this](QString* at) { return RigctldSetting(host_.registry(), at); },
                           [this](bool on, const QString& at, QString* error) {
                               return ApplyRigctld(host_, host_.registry(), on, at, error);

@@ -5,10 +5,9 @@
 
 #include "scan/scan_engine.h"
 #include "schedule/ui/on_air_window.h"
-#include "ui/lists_wiring.h"
+#include "schedule/ui/schedule_wiring.h"
 #include "ui/main_window.h"
 #include "ui/opts.h"
-#include "ui/schedule_wiring.h"
 
 #include <ostry/nrd535.h>
 
@@ -167,15 +166,15 @@ void TestScheduleMain::fileFromTheOptions() {
     const QString path = writeSchedule(dir);
     KelvaneFixture fx;
     QVERIFY(fx.ok());
-    auto* lists = fx.main->findChild<ListsRoom*>();
-    QVERIFY(lists);
     // The operator chooses the file with the "..." button and closes with OK.
-    lists->ShowOptions = [&](Opts& o) {
-        o.SetChooseSchedule([&](const QString&) { return path; });
-        o.SkdBrowse->click();
+    fx.main->ShowOptions = [&](Opts& o) {
+        auto* row = o.findChild<ScheduleOptionsRow*>();
+        QVERIFY(row);
+        row->SetChoose([&](const QString&) { return path; });
+        row->SkdBrowse->click();
         o.cmdOK->click();
     };
-    fx.main->OnOptions();
+    fx.main->OpenOptions(1, QString());
     QCOMPARE(fx.main->settings.SKD_File, path);
     QCOMPARE(room(fx)->Sked().Size(), std::size_t(3));
     // Kept for the next start.

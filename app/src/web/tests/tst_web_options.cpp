@@ -3,11 +3,11 @@
 // QR code shown while served, a bad address reported and the server left off.
 #include "fixture.h"
 
-#include "ui/lists_wiring.h"
+#include "ui/main_window.h"
 #include "ui/opts.h"
-#include "ui/web_wiring.h"
 #include "web/web_options.h"
 #include "web/web_server.h"
+#include "web/web_wiring.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -28,15 +28,13 @@ private slots:
 namespace {
 // Opens the options dialog once, lets `edit` change the web row, then OK.
 void options(KelvaneFixture& f, const std::function<void(WebOptionsRow&)>& edit) {
-    ListsRoom* lists = f.main->findChild<ListsRoom*>();
-    QVERIFY(lists);
-    lists->ShowOptions = [&edit](Opts& o) {
+    f.main->ShowOptions = [&edit](Opts& o) {
         auto* row = o.findChild<WebOptionsRow*>();
         QVERIFY(row);
         edit(*row);
         o.cmdOK->click();
     };
-    lists->Options(1, QString());
+    f.main->OpenOptions(1, QString());
 }
 } // namespace
 
@@ -112,13 +110,15 @@ void TestWebOptions::badAddressLeavesItOff() {
     QVERIFY(f.ok());
     auto* server = f.main->findChild<WebServer*>();
     QString error;
-    QVERIFY(!ApplyWeb(*f.main, *f.reg, true, QStringLiteral("nowhere:80"), false, &error));
+    QVERIFY(
+        !f.main->findChild<WebRoom*>()->Apply(true, QStringLiteral("nowhere:80"), false, &error));
     QVERIFY(error.contains(QLatin1String("--web")));
     QVERIFY(!server->isListening());
     // A port someone else holds.
     QTcpServer holder;
     QVERIFY(holder.listen(QHostAddress::LocalHost));
-    QVERIFY(!ApplyWeb(*f.main, *f.reg, true, QString::number(holder.serverPort()), false, &error));
+    QVERIFY(!f.main->findChild<WebRoom*>()->Apply(true, QString::number(holder.serverPort()), false,
+                                                  &error));
     QVERIFY2(error.contains(QLatin1String("cannot listen")), qPrintable(error));
     QVERIFY(!server->isListening());
 }

@@ -5,13 +5,9 @@
 // commands on standard input: "panel HZ" (the front panel's knob), "hold" (take the receiver
 // under remote control as the U key does), "quit".
 #include "settings/registry.h"
-#include "ui/link_wiring.h"
-#include "ui/lists_wiring.h"
 #include "ui/main_window.h"
-#include "ui/memory_wiring.h"
-#include "ui/net_wiring.h"
-#include "ui/noise_wiring.h"
-#include "ui/web_wiring.h"
+#include "ui/rooms.h"
+#include "web/web_wiring.h"
 
 #include <nrd535sim/simulator.h>
 #include <ostry/nrd535.h>
@@ -66,12 +62,7 @@ int main(int argc, char** argv) {
     Registry reg(settings);
     reg.Load();
     Main window(reg);
-    WireLists(window);
-    WireLink(window);
-    WireNet(window, reg);
-    WireMemory(window);
-    WireNoise(window);
-    WireWeb(window, reg, WebChoice{true, QStringLiteral("127.0.0.1:0")});
+    JoinRooms(window).web->ForRun(WebChoice{true, QStringLiteral("127.0.0.1:0")});
     QObject::connect(&sim, &nrd535sim::Simulator::lineReceived, &window, [](const QString& line) {
         out(QByteArray("WIRE ") + QByteArray::number(nowMs(), 'f', 3) + ' ' + line.toLatin1() +
             '\n');

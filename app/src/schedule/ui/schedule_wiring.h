@@ -11,17 +11,38 @@
 #include <QObject>
 #include <QPointer>
 #include <QTimer>
+#include <QWidget>
 
 #include <functional>
 
-class Main;
 class QLabel;
+class QLineEdit;
+class QPushButton;
+class RoomHost;
+
+// The schedule's row on the options dialog's General tab: the file and its "..." chooser.
+class ScheduleOptionsRow : public QWidget {
+    Q_OBJECT
+public:
+    explicit ScheduleOptionsRow(const QString& path, QWidget* parent = nullptr);
+    QString File() const;
+    // Asks for a file (the "..." button); by default a file dialog.
+    void SetChoose(std::function<QString(const QString& current)> choose) {
+        choose_ = std::move(choose);
+    }
+
+    QLineEdit* SkdFile;
+    QPushButton* SkdBrowse;
+
+private:
+    std::function<QString(const QString&)> choose_;
+};
 
 class ScheduleRoom : public QObject {
     Q_OBJECT
 public:
     using Clock = std::function<QDateTime()>;
-    explicit ScheduleRoom(Main& main, Clock clock = &QDateTime::currentDateTimeUtc);
+    explicit ScheduleRoom(RoomHost& host, Clock clock = &QDateTime::currentDateTimeUtc);
     ~ScheduleRoom() override;
 
     // Reads the file named by "SKD_File" (none when empty). False, with the reason in *error,
@@ -29,6 +50,9 @@ public:
     bool Reload(QString* error = nullptr);
     // Opens (or raises) the "On the air now" window.
     void ShowWindow();
+    // For the options dialog: keeps path in "SKD_File" and reads it now. False (and error set)
+    // when it does not read.
+    bool ApplyFile(const QString& path, QString* error = nullptr);
 
     const Schedule& Sked() const { return sked_; }
     QLabel* OnAirLabel() const { return label_; }
@@ -39,7 +63,7 @@ private:
     void tune(double khz);
     bool scanRange(double* lowKhz, double* highKhz);
 
-    Main& main_;
+    RoomHost& host_;
     Clock clock_;
     Schedule sked_;
     OnAirScan scan_;
@@ -50,9 +74,3 @@ private:
     double lastHz_ = -1;
     std::vector<const Broadcast*> found_;
 };
-
-ScheduleRoom* WireSchedule(Main& main);
-
-// For the options dialog: keeps path in "SKD_File" and reads it now. False (and error set)
-// when it does not read.
-bool ApplyScheduleFile(Main& main, const QString& path, QString* error = nullptr);

@@ -1,15 +1,11 @@
-#include "ui/web_wiring.h"
+#include "web/web_wiring.h"
 
 #include "input/keys.h"
 #include "input/keys_table.h"
-#include "memory/memory_table.h"
-#include "noise/smeter_procedures.h"
+#include "input/room_host.h"
+#include "settings/records.h"
 #include "settings/registry.h"
-#include "ui/lists_wiring.h"
-#include "ui/main_window.h"
-#include "ui/memory_wiring.h"
-#include "ui/noise_wiring.h"
-#include "ui/opts.h"
+#include "settings/settings.h"
 #include "web/web_options.h"
 #include "web/web_server.h"
 
@@ -58,15 +54,16 @@ QString scanName(ScanState s) {
                                         "channel scan",
                                         "pad scan",
                                         "file scan",
-                                        "stepping scan"};
+                                        "stepping scan",
+                                        "on-air scan"};
     const int i = int(s);
     return i >= 0 && i < int(std::size(names)) ? QString::fromLatin1(names[i]) : QString();
 }
 
-web::PanelView viewOf(Main& main, const WebServer& server) {
+web::PanelView viewOf(RoomHost& host, const WebServer& server) {
     web::PanelView v;
-    const ProgramState& ps = main.State();
-    const ostry::ReceiverState& st = main.receiver().state();
+    const ProgramState& ps = host.panel().State();
+    const ostry::ReceiverState& st = host.receiver().state();
     v.connected = ps.Connected;
     v.held = ps.RemoteHeld;
     v.locked = ps.PanelLocked;
@@ -82,41 +79,46 @@ web::PanelView viewOf(Main& main, const WebServer& server) {
         v.squelchOpen = st.SQ != 0;
         v.smeterRaw = st.SM;
     }
-    v.modeText = main.MD->text();
-    v.filterText = main.FT->text();
-    v.agcText = main.AG->text();
-    v.attText = main.AT->text();
-    v.nbText = main.NB->text();
-    v.squelchText = main.SQ->text();
-    v.smeterText = main.SM->text();
-    v.band = main.Band->text();
-    v.recordTag = main.LblCHN->text();
-    v.recordNumber = main.CHN->text();
-    v.station = main.FCom->isVisible() ? main.FCom->text() : QString();
-    v.bandStep = main.STP[1]->text().toInt();
-    v.localStep = main.TuningStep();
+    const RoomHost::PanelTexts shown = host.Shown();
+    v.modeText = shown.mode;
+    v.filterText = shown.filter;
+    v.agcText = shown.agc;
+    v.attText = shown.attenuator;
+    v.nbText = shown.noiseBlanker;
+    v.squelchText = shown.squelch;
+    v.smeterText = shown.sMeter;
+    v.band = shown.band;
+    v.recordTag = shown.recordTag;
+    v.recordNumber = shown.recordNumber;
+    v.station = shown.station;
+    v.bandStep = shown.bandStep;
+    v.localStep = host.panel().TuningStep();
     return v;
 }
 
-web::ListsView listsOf(Main& main) {
+// The other rooms' tables and survey, as they share them.
+const QString QuickShared = QStringLiteral("memory/quick");
+const QString ChannelsShared = QStringLiteral("memory/channels");
+const QString SurveyShared = QStringLiteral("noise/survey");
+
+web::ListsView listsOf(RoomHost& host) {
     web::ListsView l;
-    Nrd535& rx = main.receiver();
-    const auto rows = [&rx](std::span<const MemoryRecord> records) {
+    Nrd535& rx = host.receiver();
+    const auto rows = [&rx](const QVariant& shared) {
         QList<web::MemoryView> out;
-        for (const MemoryRecord& r : records)
+        for (const MemoryRecord& r : shared.value<QList<MemoryRecord>>())
             out.append({r.Frequency, r.Frequency > 0 ? rx.MDDesc(ostry::MD(r.Mode)) : QString(),
                         r.Comment});
         return out;
     };
-    if (auto* memory = main.findChild<MemoryRoom*>()) {
-        l.memories = rows(memory->Quick().Rows());
-        l.channels = rows(memory->Channels().Rows());
-    }
-    if (auto* noise = main.findChild<NoiseRoom*>()) {
-        l.noise = noise->Survey.Levels;
-        l.noiseMean = noise->Survey.Mean;
-        l.noiseWhen = (noise->Survey.Date + u' ' + noise->Survey.Time).trimmed();
-    }
+    l.memories = rows(host.Shared(QuickShared));
+    l.channels = rows(host.Shared(ChannelsShared));
+    const QVariantMap survey = host.Shared(SurveyShared).toMap();
+    const QVariantList levels = survey.value(QStringLiteral("levels")).toList();
+    for (qsizetype i = 0; i < levels.size() && i < qsizetype(l.noise.size()); ++i)
+        l.noise[size_t(i)] = levels[i].toInt();
+    l.noiseMean = survey.value(QStringLiteral("mean")).toInt();
+    l.noiseWhen = survey.value(QStringLiteral("when")).toString();
     return l;
 }
 
@@ -135,10 +137,10 @@ QString refusalOf(const ProgramState& s, bool needsHold) {
     return {};
 }
 
-QString execute(Main& main, const web::Request& r) {
-    const ProgramState& s = main.State();
-    KeyCommands& keys = main.keys();
-    const int beeps = main.BeepCount;
+QString execute(RoomHost& host, const web::Request& r) {
+    const ProgramState& s = host.panel().State();
+    KeyCommands& keys = host.keys();
+    const int beeps = host.Beeps();
     using web::Command;
     QString refusal;
     switch (r.command) {
@@ -206,7 +208,7 @@ QString execute(Main& main, const web::Request& r) {
         // The scan chosen last, as the Scan button repeats it.
         const CommandRow* row = nullptr;
         for (const CommandRow& c : Commands())
-            if (c.kind == CommandKind::Scan && c.code == main.settings.SCN_Mode) row = &c;
+            if (c.kind == CommandKind::Scan && c.code == host.config().SCN_Mode) row = &c;
         if (!row) return QStringLiteral("No scan chosen");
         press(keys, u'S');
         press(keys, QChar::fromLatin1(row->second));
@@ -215,7 +217,7 @@ QString execute(Main& main, const web::Request& r) {
     case Command::Hello:
         break;
     }
-    if (main.BeepCount != beeps) return QStringLiteral("The panel refused it");
+    if (host.Beeps() != beeps) return QStringLiteral("The panel refused it");
     return {};
 }
 
@@ -233,24 +235,6 @@ bool startServer(WebServer& server, Registry& reg, const QString& at, QString* e
     if (reg.RegGet(appKey(), QString(), TokenValue, QString()).toString() != server.token())
         reg.RegSave(appKey(), QString(), TokenValue, server.token());
     return true;
-}
-
-// The page's row on the options dialog: shown as kept, applied after OK.
-std::function<void(bool)> optionsPart(Main& main, Registry& reg, Opts& opts) {
-    auto* row = new WebOptionsRow;
-    const QString at = reg.RegGet(appKey(), QString(), AtValue, QString()).toString();
-    const bool on = flag(reg, OnValue), readOnly = flag(reg, ReadOnlyValue);
-    row->SetChoice(on, at, readOnly);
-    auto* server = main.findChild<WebServer*>();
-    row->ShowUrl(server && server->isListening() ? server->url() : QString());
-    opts.AddGeneralRow(row);
-    return [&main, &reg, row = QPointer<WebOptionsRow>(row), on, at, readOnly](bool accepted) {
-        if (!accepted || !row) return;
-        if (row->On() == on && row->At() == at && row->ReadOnly() == readOnly) return;
-        QString error;
-        if (!ApplyWeb(main, reg, row->On(), row->At(), row->ReadOnly(), &error))
-            QMessageBox::warning(&main, main.ProgramTitle, error);
-    };
 }
 
 } // namespace
@@ -282,27 +266,29 @@ QString WebOptionHelp() {
                           "                      127.0.0.1:8535 by default; prints its address");
 }
 
-WebServer* WireWeb(Main& main, Registry& reg, const WebChoice& choice) {
-    auto* server = new WebServer(&main);
+WebRoom::WebRoom(RoomHost& host)
+    : QObject(&host.window()), host_(host), server_(new WebServer(&host.window())) {
+    Registry& reg = host.registry();
+    WebServer* server = server_;
     // A new token is kept once the page is first served: a start that serves nothing (the
     // port dialog cancelled) writes nothing.
     QString token = reg.RegGet(appKey(), QString(), TokenValue, QString()).toString();
     if (token.size() < 32) token = web::newToken();
     server->setToken(token);
     server->setReadOnly(flag(reg, ReadOnlyValue));
-    server->View = [&main, server] { return viewOf(main, *server); };
-    server->Lists = [&main] { return listsOf(main); };
-    server->Execute = [&main](const web::Request& r) { return execute(main, r); };
+    server->View = [&host, server] { return viewOf(host, *server); };
+    server->Lists = [&host] { return listsOf(host); };
+    server->Execute = [&host](const web::Request& r) { return execute(host, r); };
 
     // Every report, at once; the window's own handler has painted the panel by then.
-    QObject::connect(&main.receiver(), &Nrd535::OnUpd, server, [server] {
+    connect(&host.receiver(), &Nrd535::OnUpd, server, [server] {
         if (server->connectionCount() > 0) server->pushState(nowMs());
     });
-    QObject::connect(&main, &Main::linkChanged, server, [server] { server->pushState(); });
+    host.WhenLinkChanged(server, [server](bool) { server->pushState(); });
     auto* check = new QTimer(server);
     check->setInterval(StateCheckMs);
-    QObject::connect(check, &QTimer::timeout, server, [server] { server->pushState(); });
-    QObject::connect(server, &WebServer::connectionCountChanged, check, [check](int n) {
+    connect(check, &QTimer::timeout, server, [server] { server->pushState(); });
+    connect(server, &WebServer::connectionCountChanged, check, [check](int n) {
         if (n > 0 && !check->isActive()) check->start();
         if (n == 0) check->stop();
     });
@@ -310,62 +296,70 @@ WebServer* WireWeb(Main& main, Registry& reg, const WebChoice& choice) {
     auto* lists = new QTimer(server);
     lists->setSingleShot(true);
     lists->setInterval(50);
-    QObject::connect(lists, &QTimer::timeout, server, &WebServer::pushLists);
-    QObject::connect(&main, &Main::started, server, [&main, lists] {
-        if (auto* memory = main.findChild<MemoryRoom*>()) {
-            for (MemoryTable* t : {static_cast<MemoryTable*>(&memory->Quick()),
-                                   static_cast<MemoryTable*>(&memory->Channels())})
-                QObject::connect(t, &MemoryTable::rowsChanged, lists, [lists] { lists->start(); });
-        }
-        if (auto* noise = main.findChild<NoiseRoom*>())
-            QObject::connect(&noise->Procedures(), &SMeterProcedures::SurveyFinished, lists,
-                             [lists] { lists->start(); });
+    connect(lists, &QTimer::timeout, server, &WebServer::pushLists);
+    host.WhenSharedChanged(lists, [lists](const QString& name) {
+        if (name == QuickShared || name == ChannelsShared || name == SurveyShared) lists->start();
     });
-    if (auto* rooms = main.findChild<ListsRoom*>())
-        rooms->OptionsParts.push_back(
-            [&main, &reg](Opts& opts) { return optionsPart(main, reg, opts); });
 
-    const bool on = choice.given || flag(reg, OnValue);
-    if (on) {
-        const QString at = choice.given
-                               ? choice.value
-                               : reg.RegGet(appKey(), QString(), AtValue, QString()).toString();
-        const bool print = choice.given;
-        QObject::connect(&main, &Main::started, server, [server, at, print, &main, &reg] {
-            QString error;
-            if (startServer(*server, reg, at, &error)) {
-                if (print) printUrl(*server);
-                return;
-            }
-            // Not fatal: the program works on without it.
-            qWarning("%s", qUtf8Printable(error));
-            auto* box = new QMessageBox(QMessageBox::Warning, main.windowTitle(), error,
-                                        QMessageBox::Ok, &main);
-            box->setAttribute(Qt::WA_DeleteOnClose);
-            box->setWindowModality(Qt::NonModal);
-            box->show();
-        });
-    }
-    QObject::connect(&main, &Main::stopping, server, &WebServer::close);
-    return server;
+    // The page's row on the options dialog: shown as kept, applied after OK when changed.
+    host.AddOptionsPart(
+        {[this] {
+             Registry& r = host_.registry();
+             auto* row = new WebOptionsRow;
+             row->SetChoice(flag(r, OnValue),
+                            r.RegGet(appKey(), QString(), AtValue, QString()).toString(),
+                            flag(r, ReadOnlyValue));
+             row->ShowUrl(server_->isListening() ? server_->url() : QString());
+             return row;
+         },
+         [this](QWidget* part, bool accepted) {
+             auto* row = static_cast<WebOptionsRow*>(part);
+             Registry& r = host_.registry();
+             if (!accepted) return;
+             if (row->On() == flag(r, OnValue) &&
+                 row->At() == r.RegGet(appKey(), QString(), AtValue, QString()).toString() &&
+                 row->ReadOnly() == flag(r, ReadOnlyValue))
+                 return;
+             QString error;
+             if (!Apply(row->On(), row->At(), row->ReadOnly(), &error))
+                 QMessageBox::warning(&host_.window(), host_.Title(), error);
+         }});
+
+    host.WhenStarted(this, [this] { start(); });
+    host.WhenStopping(server, [server] { server->close(); });
 }
 
-bool ApplyWeb(Main& main, Registry& reg, bool on, const QString& at, bool readOnly,
-              QString* error) {
-    auto* server = main.findChild<WebServer*>();
-    if (!server) {
-        if (error) *error = QStringLiteral("The web page is not part of this window");
-        return false;
+void WebRoom::start() {
+    Registry& reg = host_.registry();
+    if (!choice_.given && !flag(reg, OnValue)) return;
+    const QString at = choice_.given
+                           ? choice_.value
+                           : reg.RegGet(appKey(), QString(), AtValue, QString()).toString();
+    QString error;
+    if (startServer(*server_, reg, at, &error)) {
+        if (choice_.given) printUrl(*server_);
+        return;
     }
+    // Not fatal: the program works on without it.
+    qWarning("%s", qUtf8Printable(error));
+    auto* box = new QMessageBox(QMessageBox::Warning, host_.Title(), error, QMessageBox::Ok,
+                                &host_.window());
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(Qt::NonModal);
+    box->show();
+}
+
+bool WebRoom::Apply(bool on, const QString& at, bool readOnly, QString* error) {
+    Registry& reg = host_.registry();
     reg.RegSave(appKey(), QString(), OnValue, on ? 1 : 0);
     reg.RegSave(appKey(), QString(), AtValue, at);
     reg.RegSave(appKey(), QString(), ReadOnlyValue, readOnly ? 1 : 0);
-    server->setReadOnly(readOnly);
+    server_->setReadOnly(readOnly);
     if (!on) {
-        server->close();
+        server_->close();
         return true;
     }
-    if (startServer(*server, reg, at, error)) return true;
-    server->close();
+    if (startServer(*server_, reg, at, error)) return true;
+    server_->close();
     return false;
 }
