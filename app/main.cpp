@@ -4,6 +4,7 @@
 #include "settings/registry.h"
 #include "ui/main_window.h"
 #include "ui/rooms.h"
+#include "web/web_wiring.h"
 
 #include <nrd535sim/simulator.h>
 #include <ostry/nrd535.h>
@@ -70,13 +71,15 @@ QString usage() {
                "                      %1\n"
                "  %2\n"
                "  %3\n"
+               "  %4\n"
                "  --help              show this help and exit\n"
                "  --version           show the version and exit\n"
                "\n"
                "Serial ports: COM1..COM4 are /dev/ttyS0..3 and COM5..COM8 /dev/ttyUSB0..3 unless\n"
                "--port says otherwise. Memory, pad and noise files live in the working "
                "directory.\n")
-        .arg(Registry::DefaultPath(), ostry::portOptionHelp(), RigctldOptionHelp());
+        .arg(Registry::DefaultPath(), ostry::portOptionHelp(), RigctldOptionHelp(),
+             WebOptionHelp());
 }
 
 // Wall-clock stamp in milliseconds for the start-up benchmark (KELVANE_TIMING=1).
@@ -130,6 +133,11 @@ int main(int argc, char** argv) {
     }
     RigctldChoice rigctld;
     if (!TakeRigctldOption(args, &rigctld, &portError)) {
+        print(stderr, QStringLiteral("kelvane: %1\n").arg(portError));
+        return 2;
+    }
+    WebChoice web;
+    if (!TakeWebOption(args, &web, &portError)) {
         print(stderr, QStringLiteral("kelvane: %1\n").arg(portError));
         return 2;
     }
@@ -198,7 +206,9 @@ int main(int argc, char** argv) {
     }
 
     Main window(reg);
-    JoinRooms(window).net->ForRun(rigctld);
+    const Rooms rooms = JoinRooms(window);
+    rooms.net->ForRun(rigctld);
+    rooms.web->ForRun(web);
     if (simulate) window.ForcedPort = SimulatedPort;
     window.PreferredPort = preferredPort;
     if (!window.Load()) return 0;

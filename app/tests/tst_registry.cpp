@@ -253,7 +253,8 @@ private slots:
                  << "\"FLT_Aux\"=dword:00000000"
                  << "\"SMT_Sql\"=dword:00000080"
                  << "\"SMT_Log\"=\"Noise.txt\""
-                 << "\"SMT_Pad\"=\"scratch.log\"";
+                 << "\"SMT_Pad\"=\"scratch.log\""
+                 << "\"SKD_File\"=\"\"";
         // No quick memory (all frequencies 0); every quick filter.
         for (int i = 0; i <= 9; ++i) expected << "\"FLT_Inf" + QByteArray::number(i) + "\"=\"-1|\"";
 

@@ -15,6 +15,7 @@ enum class ScanState {
     Pad = 10,
     File = 11,
     Stepping = 12,
+    OnAir = 13, // the frequencies with a broadcast on the air (schedule/)
 };
 
 // The two procedures that pace themselves from S-meter replies.
@@ -38,6 +39,7 @@ enum class ScanCode {
     QuickMemory = 6,
     Pad = 7,
     File = 8,
+    OnAir = 9, // the on-air scan of the broadcast schedule (schedule/)
     Stepping = 255,
 };
 constexpr int FirstChosenScan = static_cast<int>(ScanCode::Range);
@@ -64,6 +66,8 @@ constexpr ScanState ScanOfCode(int code) {
         return ScanState::Pad;
     case int(ScanCode::File):
         return ScanState::File;
+    case int(ScanCode::OnAir):
+        return ScanState::OnAir;
     case int(ScanCode::Stepping):
         return ScanState::Stepping;
     default:

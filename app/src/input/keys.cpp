@@ -344,6 +344,9 @@ void KeyCommands::runCommand(const CommandRow& row) {
     case CommandKind::NoiseMeasure:
         panel_.ClickSMeter(true);
         return;
+    case CommandKind::OnAirWindow:
+        feature(Features.OnAirWindow);
+        return;
     case CommandKind::Scan:
     case CommandKind::ScanNewFile:
         // The choice is kept even when a scan runs, so the Scan button repeats it.

@@ -33,6 +33,8 @@ struct KeyFeatures {
     std::function<void()> ForgetScanFile;
     // Page Up / Page Down: the activity search upwards or downwards.
     std::function<void(bool up)> ActiveSearch;
+    // "SO": the "On the air now" window.
+    std::function<void()> OnAirWindow;
     // Esc while the noise survey or the activity search runs.
     std::function<void()> NoiseCancel;
     std::function<void()> ActiveCancel;

@@ -38,6 +38,8 @@ constexpr std::array commandRows{
     CommandRow{'S', 'P', CommandKind::Scan, int(ScanCode::Pad), true, "scratch pad"},
     CommandRow{'S', 'N', CommandKind::Scan, int(ScanCode::File), true, "scan file, continuing"},
     CommandRow{'S', 'F', CommandKind::ScanNewFile, int(ScanCode::File), true, "choose a new scan file"},
+    CommandRow{'S', 'A', CommandKind::Scan, int(ScanCode::OnAir), true, "on the air now: the frequencies with a scheduled broadcast between the marks, else in the band"},
+    CommandRow{'S', 'O', CommandKind::OnAirWindow, 0, true, "the On the air now window (broadcast schedule)"},
 };
 
 constexpr std::array singleKeyRows{

@@ -12,6 +12,7 @@ enum class CommandKind {
     NoiseMeasure, // as a Shift-click on the S-meter label
     Scan,         // code: the "SCN_Mode" value the command stores before starting the scan
     ScanNewFile,  // forget the scan file, then as the file scan
+    OnAirWindow,  // the "On the air now" window of the broadcast schedule
 };
 
 struct CommandRow {

@@ -7,10 +7,12 @@
 #include "core/panel.h"
 
 #include <QString>
+#include <QVariant>
 
 #include <functional>
 
 class Freqs;
+class KeyCommands;
 class Meter;
 class Nrd535;
 class QColor;
@@ -38,6 +40,8 @@ public:
     virtual Meter* meter() const = 0;
     virtual Tuner& tuner() const = 0;
     virtual ScanEngine& scan() const = 0;
+    // The key commands, for a room that types as the operator does.
+    virtual KeyCommands& keys() const = 0;
     // The keys of feature rooms; an empty handler refuses its key with the beep.
     virtual KeyFeatures& keyFeatures() = 0;
     // The S-meter statistics of the readings while no S-meter procedure runs.
@@ -81,4 +85,37 @@ public:
         std::function<bool(bool on, const QString& at, QString* error)> apply;
     };
     virtual void AddServerOption(ServerOption option) = 0;
+    // A room's row on the options dialog's General tab, below the others: make builds it for
+    // one opening (the dialog takes it); closed runs once the dialog has closed, with that row
+    // and true after OK.
+    struct OptionsPart {
+        std::function<QWidget*()> make;
+        std::function<void(QWidget* row, bool accepted)> closed;
+    };
+    virtual void AddOptionsPart(OptionsPart part) = 0;
+
+    // A line of the room's own across the frequency display, below the record caption (hidden
+    // until the room shows it); the window takes it.
+    virtual void AddPanelLine(QWidget* line) = 0;
+    // The panel's texts as the operator sees them.
+    struct PanelTexts {
+        QString mode, filter, agc, attenuator, noiseBlanker, squelch, sMeter;
+        QString band, recordTag, recordNumber;
+        QString station; // the record caption, empty while hidden
+        int bandStep = 0;
+    };
+    virtual PanelTexts Shown() const = 0;
+    // Error beeps so far: a room tells from it whether the panel refused what it asked.
+    virtual int Beeps() const = 0;
+    // The link opened or closed.
+    virtual void WhenLinkChanged(QObject* context, std::function<void(bool connected)> run) = 0;
+
+    // Values one room lets the others read without seeing it (a room's tables, its last
+    // reading), by name; a room tells when its value changed. Shared returns an invalid
+    // QVariant for a name nobody shares.
+    virtual void Share(const QString& name, QObject* context, std::function<QVariant()> value) = 0;
+    virtual QVariant Shared(const QString& name) const = 0;
+    virtual void SharedChanged(const QString& name) = 0;
+    virtual void WhenSharedChanged(QObject* context,
+                                   std::function<void(const QString& name)> run) = 0;
 };

@@ -52,13 +52,14 @@ void ScanEngine::StartScan() {
         begin(chosen, false, true);
         break;
     default: {
-        // A list scan: its records carry their own settings, so band defaults stay off.
+        // A list scan: its records carry their own settings, so band defaults stay off. The
+        // on-air scan's frequencies carry none: the band plan's apply.
         const auto source = sources_.find(chosen);
         if (source == sources_.end() || !source->second->Begin()) {
             panel_.WarnBeep();
             return;
         }
-        begin(chosen, true, false);
+        begin(chosen, true, chosen == ScanState::OnAir);
         break;
     }
     }

@@ -68,6 +68,7 @@ const Row Table[] = {
     {"SMT_Sql",       Kind::I, &Settings::SMT_Sql,       128,                      true},
     {"SMT_Log",       Kind::S, &Settings::SMT_Log,       QStringLiteral("Noise.txt"), true},
     {"SMT_Pad",       Kind::S, &Settings::SMT_Pad,       QStringLiteral("scratch.log"), true},
+    {"SKD_File",      Kind::S, &Settings::SKD_File,      QString(),                true},
     {"MainLeft",      Kind::L, &Settings::MainLeft,      1000,                     true},
     {"MainTop",       Kind::L, &Settings::MainTop,       1000,                     true},
     {"MainWidth",     Kind::L, &Settings::MainWidth,     0,                        false},
@@ -201,6 +202,7 @@ const char* const WriteAfterKnownSelection[] = {
     "SCN_Range", "SCN_Delay", "SCN_Wait", "SCN_Step", "SCN_Mode",
     "WIN_OnTop", "WIN_Beep", "BND_AutoMD", "BND_AutoFT", "BND_AutoST", "RNG_Default",
     "SND_Crd", "SND_Inp", "FLT_Aux", "SMT_Sql", "SMT_Log", "SMT_Pad",
+    "SKD_File",
 };
 // clang-format on
 

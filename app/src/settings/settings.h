@@ -59,6 +59,7 @@ public:
     int SMT_Sql;
     QString SMT_Log;
     QString SMT_Pad;
+    QString SKD_File; // the broadcast schedule file; empty for none
     std::array<MemoryRecord, 10> MEM_Inf;
     std::array<QuickFilter, 10> FLT_Inf;
     int MainLeft; // twips

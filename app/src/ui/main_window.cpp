@@ -541,6 +541,12 @@ bool Main::OpenOptions(int tab, const QString& profile) {
     QString serverAt;
     const bool serverOn = serverOption_.kept && serverOption_.kept(&serverAt);
     opts.Rigctld(serverOn, serverAt);
+    std::vector<QPointer<QWidget>> rows;
+    for (const OptionsPart& part : optionsParts_) {
+        QWidget* row = part.make ? part.make() : nullptr;
+        if (row) opts.AddGeneralRow(row);
+        rows.emplace_back(row);
+    }
     opts.SetBeep([this] { WarnBeep(); });
     opts.SetOpenPortDialog([this] {
         PortDialogRequested = true;
@@ -560,7 +566,52 @@ bool Main::OpenOptions(int tab, const QString& profile) {
         if (!serverOption_.apply(opts.RigctldOn(), opts.RigctldAt(), &error))
             QMessageBox::warning(this, ProgramTitle, error);
     }
+    for (size_t i = 0; i < optionsParts_.size() && i < rows.size(); ++i)
+        if (optionsParts_[i].closed && rows[i]) optionsParts_[i].closed(rows[i], !opts.Cancelled());
     return !opts.Cancelled();
+}
+
+void Main::AddPanelLine(QWidget* line) {
+    line->hide();
+    if (auto* grid = qobject_cast<QGridLayout*>(FrqFrame->layout()))
+        grid->addWidget(line, grid->rowCount(), 0, 1, grid->columnCount());
+    else
+        line->setParent(FrqFrame);
+}
+
+RoomHost::PanelTexts Main::Shown() const {
+    PanelTexts t;
+    t.mode = MD->text();
+    t.filter = FT->text();
+    t.agc = AG->text();
+    t.attenuator = AT->text();
+    t.noiseBlanker = NB->text();
+    t.squelch = SQ->text();
+    t.sMeter = SM->text();
+    t.band = Band->text();
+    t.recordTag = LblCHN->text();
+    t.recordNumber = CHN->text();
+    t.station = FCom->isVisible() ? FCom->text() : QString();
+    t.bandStep = STP[1]->text().toInt();
+    return t;
+}
+
+void Main::WhenLinkChanged(QObject* context, std::function<void(bool connected)> run) {
+    connect(this, &Main::linkChanged, context, std::move(run));
+}
+
+void Main::Share(const QString& name, QObject* context, std::function<QVariant()> value) {
+    shared_[name] = {QPointer<QObject>(context), std::move(value)};
+}
+
+QVariant Main::Shared(const QString& name) const {
+    const auto it = shared_.find(name);
+    if (it == shared_.end() || !it->second.first || !it->second.second) return {};
+    return it->second.second();
+}
+
+void Main::WhenSharedChanged(QObject* context, std::function<void(const QString& name)> run) {
+    connect(this, &Main::sharedChanged, context, std::move(run));
 }
 
 void Main::closeEvent(QCloseEvent* event) {

@@ -15,7 +15,9 @@
 #include <QWidget>
 #include <array>
 #include <functional>
+#include <map>
 #include <memory>
+#include <vector>
 
 class Nrd535;
 class Freqs;
@@ -112,7 +114,7 @@ public:
     Meter* meter() const override { return meter_; }
     Tuner& tuner() const override { return *tuner_; }
     ScanEngine& scan() const override { return *scan_; }
-    KeyCommands& keys() const { return *keys_; }
+    KeyCommands& keys() const override { return *keys_; }
     Registry& registry() const override { return reg_; }
 
     // ---- Where the rooms join --------------------------------------------------------------
@@ -140,6 +142,15 @@ public:
     }
     bool OpenOptions(int tab, const QString& profile) override;
     void AddServerOption(ServerOption option) override { serverOption_ = std::move(option); }
+    void AddOptionsPart(OptionsPart part) override { optionsParts_.push_back(std::move(part)); }
+    void AddPanelLine(QWidget* line) override;
+    PanelTexts Shown() const override;
+    int Beeps() const override { return BeepCount; }
+    void WhenLinkChanged(QObject* context, std::function<void(bool connected)> run) override;
+    void Share(const QString& name, QObject* context, std::function<QVariant()> value) override;
+    QVariant Shared(const QString& name) const override;
+    void SharedChanged(const QString& name) override { emit sharedChanged(name); }
+    void WhenSharedChanged(QObject* context, std::function<void(const QString& name)> run) override;
     FrequencyDigits& digits() const { return *digits_; }
     MiniHelp& Help();
     // "Kelvan x.y.z - Receiver Module [NRD535D]".
@@ -258,6 +269,8 @@ signals:
     // Unload wrote the settings (or skipped them for a minimised window): questions asked at
     // the end come after them.
     void settingsWritten();
+    // A room's shared value changed (RoomHost::SharedChanged).
+    void sharedChanged(const QString& name);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -325,4 +338,6 @@ private:
     std::function<void(int raw)> onSMeterProcedure_;
     std::function<void(double hz)> onLookNotes_;
     ServerOption serverOption_;
+    std::vector<OptionsPart> optionsParts_;
+    std::map<QString, std::pair<QPointer<QObject>, std::function<QVariant()>>> shared_;
 };

@@ -141,6 +141,10 @@ QString Opts::RigctldAt() const {
     return NetRigAt->text().trimmed();
 }
 
+void Opts::AddGeneralRow(QWidget* row) {
+    general_->insertWidget(general_->count() - 1, row);
+}
+
 QWidget* Opts::generalPage() {
     auto* page = new QWidget;
     AgcOff = checkBox(page, "AgcOff", QStringLiteral("&Agc can be disable"),
@@ -190,6 +194,7 @@ QWidget* Opts::generalPage() {
     sharing->addWidget(NetRigHosts);
     v->addLayout(sharing);
     v->addStretch();
+    general_ = v;
 
     connect(AgcOff, &QCheckBox::toggled, this, [this](bool on) {
         if (!filling_) settings_.AGC_OffAllow = on;

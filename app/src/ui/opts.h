@@ -44,6 +44,8 @@ public:
     void Rigctld(bool on, const QString& at);
     bool RigctldOn() const;
     QString RigctldAt() const;
+    // A row another room adds to the General tab (its own switches), below the others.
+    void AddGeneralRow(QWidget* row);
     // Opens the serial port dialog (modal); the button is disabled without it.
     void SetOpenPortDialog(std::function<void()> open) { openPortDialog_ = std::move(open); }
     // The error beep (sounded only when "WIN_Beep" is set); by default the system beep.
@@ -144,6 +146,7 @@ private:
     std::function<void()> beep_;
     std::unique_ptr<Saved> saved_;
     QButtonGroup* scanGroup_ = nullptr;
+    class QVBoxLayout* general_ = nullptr;
 
 public:
     ~Opts() override;

@@ -6,6 +6,8 @@
 #include "memory/ui/memory_wiring.h"
 #include "net/net_wiring.h"
 #include "noise/ui/noise_wiring.h"
+#include "schedule/ui/schedule_wiring.h"
+#include "web/web_wiring.h"
 
 Rooms JoinRooms(RoomHost& host) {
     Rooms rooms;
@@ -14,5 +16,7 @@ Rooms JoinRooms(RoomHost& host) {
     rooms.net = new NetRoom(host);
     rooms.memory = new MemoryRoom(host);
     rooms.noise = new NoiseRoom(host);
+    rooms.schedule = new ScheduleRoom(host);
+    rooms.web = new WebRoom(host);
     return rooms;
 }

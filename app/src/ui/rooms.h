@@ -9,6 +9,8 @@ class MemoryRoom;
 class NetRoom;
 class NoiseRoom;
 class RoomHost;
+class ScheduleRoom;
+class WebRoom;
 
 struct Rooms {
     ListsRoom* lists = nullptr;
@@ -16,6 +18,8 @@ struct Rooms {
     NetRoom* net = nullptr;
     MemoryRoom* memory = nullptr;
     NoiseRoom* noise = nullptr;
+    ScheduleRoom* schedule = nullptr;
+    WebRoom* web = nullptr;
 };
 
 // Builds every room into the host; each is a child of the host's window.

@@ -37,6 +37,18 @@ MemoryRoom::MemoryRoom(RoomHost& host)
     keys.Channel = [&memory](QChar c, const QString& e) { memory.ChannelCommand(c, e); };
     keys.KnownList = [&memory](QChar c) { memory.KnownStationCommand(c); };
 
+    // The tables for the other rooms (the web page shows them), by name, with a change notice.
+    const auto share = [this, &host](const QString& name, MemoryTable& table) {
+        host.Share(name, this, [&table] {
+            const std::span<const MemoryRecord> rows = table.Rows();
+            return QVariant::fromValue(QList<MemoryRecord>(rows.begin(), rows.end()));
+        });
+        connect(&table, &MemoryTable::rowsChanged, this,
+                [&host, name] { host.SharedChanged(name); });
+    };
+    share(QStringLiteral("memory/quick"), *quick_);
+    share(QStringLiteral("memory/channels"), *channels_);
+
     host.scan().SetSource(ScanState::QuickMemory, quickScan_.get());
     host.scan().SetSource(ScanState::Channels, channelScan_.get());
 

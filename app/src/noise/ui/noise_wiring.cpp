@@ -50,6 +50,16 @@ NoiseRoom::NoiseRoom(RoomHost& host) : QObject(&host.window()), m_host(host) {
     connect(m_proc, &SMeterProcedures::SurveyFinished, this, [this] {
         m_host.panel().ClearChannelLabels();
         ShowWindow(true);
+        m_host.SharedChanged(QStringLiteral("noise/survey"));
+    });
+    // The last survey for the other rooms: levels per megahertz, mean, date and time.
+    host.Share(QStringLiteral("noise/survey"), this, [this] {
+        QVariantList levels;
+        for (int level : Survey.Levels) levels.append(level);
+        return QVariant(
+            QVariantMap{{QStringLiteral("levels"), levels},
+                        {QStringLiteral("mean"), Survey.Mean},
+                        {QStringLiteral("when"), (Survey.Date + u' ' + Survey.Time).trimmed()}});
     });
 
     host.SetSMeterProcedure([this](int raw) { m_proc->SMeterReport(raw); });
