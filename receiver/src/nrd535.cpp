@@ -535,11 +535,18 @@ qint32 Nrd535::InEffect(ostry::Setting setting) const {
     case Setting::SQ:
         return reported;
     }
+    return qint32(inEffect(slot, reported));
+}
+
+double Nrd535::FrInEffect() const {
+    return inEffect(SentFr, m_st.Fr);
+}
+
+double Nrd535::inEffect(SentSlot slot, double reported) const {
     const Sent& s = m_sent[slot];
     if (s.value < 0 || nowMs() >= s.until) return reported;
-    const bool stale =
-        std::find(s.recent, s.recent + s.count, double(reported)) != s.recent + s.count;
-    return stale ? qint32(s.value) : reported;
+    const bool stale = std::find(s.recent, s.recent + s.count, reported) != s.recent + s.count;
+    return stale ? s.value : reported;
 }
 
 void Nrd535::noteSent(SentSlot slot, double reported, double value) {

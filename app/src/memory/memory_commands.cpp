@@ -371,7 +371,7 @@ bool MemoryCommands::PushTable(MemoryTable& table, bool skipEmpty) {
         // left that row since.
         const MemoryTable& before = tag == channels_.Tag() ? static_cast<MemoryTable&>(channels_)
                                                            : static_cast<MemoryTable&>(quick_);
-        if (shown >= 0 && before.InRange(shown) && before.Row(shown).Frequency == rx_.Fr())
+        if (shown >= 0 && before.InRange(shown) && before.Row(shown).Frequency == rx_.FrInEffect())
             showIndicator(tag, shown);
         else
             panel_.ClearChannelLabels();

@@ -158,6 +158,8 @@ public:
     // host that keeps "the receiver's own" setting reads it here, not from the getter, which
     // may still show the report from before the command.
     qint32 InEffect(ostry::Setting setting) const;
+    // The frequency in effect, in the same sense: what Fr sent while its report is due.
+    double FrInEffect() const;
     // The last reported status fields; reading them clears no modified flag.
     const ostry::ReceiverState& state() const { return m_st; }
 
@@ -200,6 +202,7 @@ private:
     // The value a setter compares with: the one sent while its report is due, else the
     // reported one.
     double current(SentSlot slot, double reported);
+    double inEffect(SentSlot slot, double reported) const;
     void noteSent(SentSlot slot, double reported, double value);
     void confirmSent();
     void forgetSent();
