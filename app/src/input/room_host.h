@@ -21,7 +21,7 @@ class QWidget;
 class Registry;
 class ScanEngine;
 class Settings;
-class SMeterStats;
+struct SMeterStats;
 class Tuner;
 struct KeyFeatures;
 
